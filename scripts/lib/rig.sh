@@ -1,0 +1,96 @@
+# The Wine rig: a private virtual X server, a private Wine prefix copied from a
+# template, a persistent wineserver and a keeper process. Sourced by
+# scripts/test and scripts/run.
+#
+#   rig_up RIG_DIR WIN_BUILD_DIR   brings it up and exports the environment
+#   rig_down                       stops what rig_up started, by pid
+#   rig_register_board NAME DLL    registers a driver under NAME in the prefix
+
+WINE64=/usr/lib/wine/wine64
+export WINESERVER=/usr/lib/wine/wineserver64
+
+rig__log() { echo "rig: $*" >&2; }
+
+# The template prefix is made once (wineboot takes about 10 s) and copied for
+# every run. Copied, never hard-linked: the server rewrites its registry files
+# in place.
+rig__template() {
+  local template=$1
+  [ -f "$template/.complete" ] && return 0
+  rm -rf "$template"
+  rig__log "making the Wine template prefix (once)"
+  WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
+    "$WINE64" wineboot -i >"$template.log" 2>&1
+  # Without a window manager, Managed=N lets Wine draw captions itself and
+  # hide windows at once instead of waiting for a manager that is not there.
+  WINEPREFIX=$template WINEDEBUG=-all \
+    "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$template.log" 2>&1
+  WINEPREFIX=$template "$WINESERVER" -w
+  # This Wine finds the packaged TrueType fonts only inside the prefix.
+  mkdir -p "$template/drive_c/windows/Fonts"
+  cp /usr/share/wine/fonts/*.ttf "$template/drive_c/windows/Fonts/" 2>/dev/null || true
+  touch "$template/.complete"
+}
+
+rig_up() {
+  local rig_dir=$1 win_build=$2
+  mkdir -p "$rig_dir"
+  rig_dir=$(cd "$rig_dir" && pwd)
+  RIG_DIR=$rig_dir
+  rig__template "$(dirname "$rig_dir")/wine-template"
+
+  # A virtual X server on a free display; it writes the display number to
+  # fd 3 once it is ready.
+  rm -f "$rig_dir/display"
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$rig_dir/display" >"$rig_dir/xvfb.log" 2>&1 &
+  RIG_XVFB_PID=$!
+  local i
+  for i in $(seq 1 100); do
+    [ -s "$rig_dir/display" ] && break
+    sleep 0.1
+  done
+  if [ ! -s "$rig_dir/display" ]; then
+    rig__log "Xvfb did not start (see $rig_dir/xvfb.log)"
+    return 1
+  fi
+  export DISPLAY=":$(head -n1 "$rig_dir/display")"
+
+  rm -rf "$rig_dir/prefix"
+  cp -a "$(dirname "$rig_dir")/wine-template" "$rig_dir/prefix"
+  export WINEPREFIX=$rig_dir/prefix
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  # Code page 1251 comes from the locale of each wine64 call; LC_ALL would override it.
+  unset LC_ALL
+  export LANG=ru_RU.UTF-8
+
+  "$WINESERVER" -p >"$rig_dir/wineserver.log" 2>&1
+  if [ -x "$win_build/tests/rig/rig_keeper.exe" ]; then
+    "$WINE64" "$win_build/tests/rig/rig_keeper.exe" >"$rig_dir/keeper.log" 2>&1 &
+    RIG_KEEPER_PID=$!
+  fi
+  rig__log "up: DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX"
+}
+
+rig_register_board() {
+  local name=$1 dll=$2
+  "$WINE64" reg add "HKLM\\SOFTWARE\\Brackwell\\Drivers\\1.0\\$name" /v path /t REG_SZ \
+    /d "$("$WINE64" winepath -w "$dll" 2>/dev/null | tr -d '\r')" /f >/dev/null 2>&1
+}
+
+rig_down() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -n "${RIG_DIR:-}" ]; then
+    # Ends every Windows process of this private prefix (the keeper too).
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+  fi
+  if [ -n "${RIG_KEEPER_PID:-}" ]; then
+    kill "$RIG_KEEPER_PID" 2>/dev/null || true
+    wait "$RIG_KEEPER_PID" 2>/dev/null || true
+  fi
+  if [ -n "${RIG_XVFB_PID:-}" ]; then
+    kill "$RIG_XVFB_PID" 2>/dev/null || true
+    wait "$RIG_XVFB_PID" 2>/dev/null || true
+  fi
+  RIG_XVFB_PID=
+  RIG_KEEPER_PID=
+}

@@ -1,0 +1,25 @@
+// Finding the board's driver through the registry, opening the device,
+// watching that it stays present, and giving it back.
+#pragma once
+
+#include <windows.h>
+
+#include "app/GeneratorState.h"
+#include "framework/WindowObject.h"
+
+// The driver library while it is loaded; owned by the application object.
+struct DriverLink {
+    void* factoryEntry = nullptr;     // the library's StaticFactory export
+    HMODULE driverLibrary = nullptr;
+};
+
+// True when a suitable device is open (state.device set). Failures of the
+// device checks are reported through messageOwner.ShowMessage.
+bool AttachDevice(GeneratorState& state, DriverLink& link, WindowObject& messageOwner);
+
+// The panel's timer-1 handler: re-arms itself only while the device answers;
+// when it is gone, says so and destroys the panel.
+int32_t PollDevicePresence(GeneratorState& state, WindowObject& panel);
+
+// Releases the device and unloads the library.
+void ReleaseDevice(GeneratorState& state, DriverLink& link);

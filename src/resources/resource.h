@@ -1,0 +1,25 @@
+// Resource and control ids, shared by QorvelGen.rc and the code.
+#pragma once
+
+#define IDD_PANEL 101
+#define IDI_PANEL 102
+#define IDR_ACCELERATORS 111
+#define IDB_BALLOON 112
+
+#define IDC_START 1010
+#define IDC_PERIODS1 1012
+#define IDC_AMPLITUDE1 1013
+#define IDC_SPIN1 1014
+#define IDC_DISPLAY1 1015
+#define IDC_PERIODS2 1017
+#define IDC_AMPLITUDE2 1018
+#define IDC_SPIN2 1019
+#define IDC_DISPLAY2 1020
+#define IDC_WRITE 1022
+#define IDC_FREQUENCY 1023
+#define IDC_SPIN_FREQUENCY 1024
+#define IDC_AUTOSTART_ON 1025
+#define IDC_AUTOSTART_OFF 1026
+#define IDC_DISPLAY_FREQUENCY 1027
+
+#define IDM_START_KEY 40001
