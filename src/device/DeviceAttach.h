@@ -14,7 +14,10 @@ struct DriverLink {
 };
 
 // True when a suitable device is open (state.device set). Failures of the
-// device checks are reported through messageOwner.ShowMessage.
+// device checks are reported through messageOwner.ShowMessage; a missing
+// registry entry, library, export or interface fails silently. On false
+// state.device is null, but the driver library may still be loaded in link:
+// the caller calls ReleaseDevice after a failed attach as at teardown.
 bool AttachDevice(GeneratorState& state, DriverLink& link, WindowObject& messageOwner);
 
 // The panel's timer-1 handler: re-arms itself only while the device answers;

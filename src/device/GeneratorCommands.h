@@ -20,3 +20,8 @@ int32_t ReloadGenerator(GeneratorState& state, bool write);
 // Applies `frequency` with selector 0 and replaces it with the rate the device
 // reports. False, changing nothing, without a device or for a rate not above 0.
 bool ApplySamplingFrequency(GeneratorState& state, double& frequency);
+
+// The pause after the auto-start requests (Sleep by default). Tests put a
+// recorder here so they need not wait a second for every request.
+using PauseFunction = void (*)(uint32_t milliseconds);
+extern PauseFunction AutoStartPause;

@@ -57,6 +57,11 @@ public:
 };
 
 // The three window procedures of the framework.
+// The popup class's procedure; the object (a WindowObject*) comes as the
+// creation parameter and lives in window long 0.
 LRESULT CALLBACK ObjectClassProc(HWND, UINT, WPARAM, LPARAM);
+// Installed over a bound dialog by CreateBoundDialog.
 LRESULT CALLBACK ObjectSubclassProc(HWND, UINT, WPARAM, LPARAM);
+// The dialog procedure; WM_INITDIALOG's lParam is a DialogWindowObject*,
+// kept in DWLP_USER.
 INT_PTR CALLBACK ObjectDialogProc(HWND, UINT, WPARAM, LPARAM);

@@ -1,0 +1,213 @@
+#include "SimulatedBoard.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+#include "JsonLine.h"
+
+namespace {
+// The whole text must be the number; "0x" introduces hexadecimal.
+std::optional<uint64_t> ParseUnsigned(std::string_view text) {
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<int32_t> ParseSigned(std::string_view text) {
+    int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<double> ParseReal(std::string_view text) {
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+bool IsWrite(const DeviceRequest& request) {
+    return request.Mode == RequestMode::RunOrWrite && request.Buffer;
+}
+}  // namespace
+
+BoardSettings ReadBoardSettings(const EnvironmentLookup& lookup) {
+    BoardSettings settings;
+    auto read = [&](const char* name) -> std::string {
+        const auto value = lookup(name);
+        return value ? *value : std::string();
+    };
+    settings.logPath = read("VBOARD_LOG");
+    if (const auto value = ParseUnsigned(read("VBOARD_INFO17")); value && *value <= UINT32_MAX)
+        settings.capabilities = static_cast<uint32_t>(*value);
+    if (const auto value = ParseSigned(read("VBOARD_OPEN"))) settings.openResult = *value;
+    const std::string record = read("VBOARD_INFO21");
+    if (record == "bad") settings.driverRecord = DriverRecordAnswer::Bad;
+    if (record == "none") settings.driverRecord = DriverRecordAnswer::None;
+    if (const auto value = ParseReal(read("VBOARD_ADC_RANGE"))) settings.adcRange = static_cast<float>(*value);
+    if (const auto value = ParseUnsigned(read("VBOARD_GONE_AFTER"))) settings.goneAfter = *value;
+    if (const auto value = ParseReal(read("VBOARD_RATE"))) settings.fixedRate = *value;
+    settings.createFails = read("VBOARD_CREATE") == "fail";
+    settings.openDirectory = read("VBOARD_CHDIR");
+    return settings;
+}
+
+BoardLog::BoardLog(const std::string& path) : start_(std::chrono::steady_clock::now()) {
+    if (!path.empty()) file_.reset(std::fopen(path.c_str(), "ab"));
+}
+
+int64_t BoardLog::Elapsed() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
+}
+
+void BoardLog::Write(const std::string& line) {
+    if (!file_) return;
+    std::fwrite(line.data(), 1, line.size(), file_.get());
+    std::fflush(file_.get());
+}
+
+std::unique_ptr<SimulatedBoard> SimulatedBoard::Create(BoardSettings settings, const char* name) {
+    BoardLog log(settings.logPath);
+    log.Write(JsonLine(log.Elapsed(), "Create").Text("name", name).Finish());
+    if (settings.createFails || !name || std::strcmp(name, DeviceInterfaceName) != 0) return nullptr;
+    return std::unique_ptr<SimulatedBoard>(new SimulatedBoard(std::move(settings), std::move(log)));
+}
+
+SimulatedBoard::SimulatedBoard(BoardSettings settings, BoardLog log)
+    : settings_(std::move(settings)), log_(std::move(log)) {
+    driverRecord_ = {sizeof driverRecord_, settings_.driverRecord == DriverRecordAnswer::Bad ? 0x100u : 0x300u};
+}
+
+int32_t SimulatedBoard::Open(int32_t device, int32_t a, int32_t b, int32_t c) {
+    const int32_t args[] = {device, a, b, c};
+    log_.Write(JsonLine(log_.Elapsed(), "Open").SignedArray("args", args, 4).Signed("result", settings_.openResult).Finish());
+    return settings_.openResult;
+}
+
+int32_t SimulatedBoard::Setup(int32_t selector, DeviceRequest* request) {
+    JsonLine line(log_.Elapsed(), "Setup");
+    line.Signed("selector", selector);
+    if (!request) {
+        log_.Write(line.Null("request").Finish());
+        return 0;
+    }
+    // The board takes the block's contents during the call and trusts Count,
+    // as a driver would, up to its own memory.
+    const size_t valueCount = request->Buffer ? std::min<size_t>(request->Count, BoardMemoryValues) : 0;
+    line.Unsigned("code", request->Code)
+        .Unsigned("size", request->Size)
+        .Unsigned("mode", request->Mode)
+        .Real("frequency", request->Frequency)
+        .Unsigned("address", request->Address)
+        .Unsigned("flag", request->Flag)
+        .Unsigned("count", request->Count);
+    if (request->Buffer)
+        line.SignedArray("buffer", request->Buffer, valueCount);
+    else
+        line.Null("buffer");
+    log_.Write(line.Finish());
+
+    switch (selector) {
+    case SetupApplyRate: {
+        // A copy first: the packed block's Frequency may be misaligned for a reference.
+        const double requested = request->Frequency;
+        const double rate = settings_.fixedRate.value_or(requested);
+        request->Frequency = rate;
+        if (generator_.playing) generator_.playRate = rate;
+        return 1;
+    }
+    case SetupGenerator:
+        return GeneratorCommand(*request, request->Buffer, valueCount);
+    default:
+        return 0;
+    }
+}
+
+int32_t SimulatedBoard::GeneratorCommand(const DeviceRequest& request, const int16_t* values, size_t valueCount) {
+    switch (request.Mode) {
+    case RequestMode::RunOrWrite:
+        if (IsWrite(request)) {
+            generator_.block.assign(values, values + valueCount);
+            generator_.blockAddress = request.Address;
+            return valueCount == request.Count ? 1 : 0;
+        }
+        generator_.playing = true;
+        generator_.playRate = request.Frequency;
+        generator_.playCount = request.Count;
+        return 1;
+    case RequestMode::Stop:
+        generator_.playing = false;
+        return 1;
+    case RequestMode::AutoStartOn:
+        generator_.autoStart = true;
+        generator_.autoStartRate = request.Frequency;
+        generator_.autoStartCount = request.Count;
+        return 1;
+    case RequestMode::AutoStartOff:
+        generator_.autoStart = false;
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+int32_t SimulatedBoard::GetInfo(uint32_t item, void* variable) {
+    JsonLine line(log_.Elapsed(), "GetInfo");
+    line.Unsigned("item", item);
+    auto answer = [&](int32_t result, auto&& writeValue) {
+        line.Signed("result", result);
+        writeValue();
+        log_.Write(line.Finish());
+        return result;
+    };
+    auto storeWord = [&](uint32_t value) {
+        std::memcpy(variable, &value, sizeof value);
+        return answer(1, [&] { line.Unsigned("value", value); });
+    };
+    if (!variable) return answer(0, [&] { line.Null("value"); });
+
+    switch (item) {
+    case InfoItem::Capabilities:
+        return storeWord(settings_.capabilities);
+    case InfoItem::SerialNumber:
+        return storeWord(BoardSerialNumber);
+    case InfoItem::DriverRecord: {
+        if (settings_.driverRecord == DriverRecordAnswer::None) return answer(0, [&] { line.Null("value"); });
+        const uint32_t* record = driverRecord_.data();
+        std::memcpy(variable, &record, sizeof record);
+        return answer(1, [&] { line.Unsigned("value", driverRecord_[1]); });
+    }
+    case InfoItem::AdcRange:
+        std::memcpy(variable, &settings_.adcRange, sizeof settings_.adcRange);
+        return answer(1, [&] { line.Real("value", settings_.adcRange); });
+    case InfoItem::Presence: {
+        const bool present = !settings_.goneAfter || presenceCalls_ < *settings_.goneAfter;
+        ++presenceCalls_;
+        const uint32_t value = present ? 1 : 0;
+        std::memcpy(variable, &value, sizeof value);
+        return answer(present ? 1 : 0, [&] { line.Unsigned("value", value); });
+    }
+    default:
+        return answer(0, [&] { line.Null("value"); });
+    }
+}
+
+void SimulatedBoard::UnusedSlot(int slot) {
+    log_.Write(JsonLine(log_.Elapsed(), "Unused").Signed("slot", slot).Finish());
+}
+
+void SimulatedBoard::Release() {
+    log_.Write(JsonLine(log_.Elapsed(), "Release").Finish());
+}

@@ -1,0 +1,118 @@
+// Finding the board's driver through the registry, checking and opening the
+// device, the once-a-second presence poll, and giving everything back.
+#include "device/DeviceAttach.h"
+
+#include <cstring>
+
+#include "device/DriverKey.h"
+
+namespace {
+constexpr char UnsuitableDevice[] = "Свойства устройства не подходят!";
+constexpr char DeviceNotAvailable[] = "Устройство не подключено или используется другой программой!";
+constexpr char DeviceGone[] = "Устройство неожиданно отключилось! Программа будет закрыта.";
+
+constexpr UINT_PTR PresenceTimer = 1;
+constexpr UINT PresencePeriod = 1000;
+// Both bits must be set in the second word of the driver record (item 21).
+constexpr uint32_t RequiredRecordBits = 0x100 | 0x200;
+
+// Reads the driver library's path from the registry. The value must be a
+// REG_SZ that, with its terminating NUL, fits the buffer; the buffer is
+// terminated here whatever the value held.
+bool ReadDriverPath(const char* deviceName, char (&path)[256]) {
+    char keyPath[256];
+    BuildDriverKeyPath(deviceName, keyPath, sizeof keyPath);
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    DWORD type = 0;
+    DWORD size = sizeof path;
+    const LONG status = RegQueryValueExA(key, "path", nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_SZ) return false;
+    // A value stored without its NUL is terminated after its last byte; one
+    // that fills the whole buffer without a NUL has no room for it.
+    if (!std::memchr(path, '\0', size)) {
+        if (size >= sizeof path) return false;
+        path[size] = '\0';
+    }
+    return true;
+}
+
+// The checks before the device is used: capabilities, opening, and the
+// driver record. Returns the message for the first that fails, or null.
+const char* CheckAndOpen(IADCDevice* device, int32_t deviceNumber) {
+    const IADCDeviceTable& ops = *device->table;
+    uint32_t capabilities = 0;
+    if (ops.GetInfo(device, InfoItem::Capabilities, &capabilities) == 0 || (capabilities & 1) == 0)
+        return UnsuitableDevice;
+    if (ops.Open(device, deviceNumber, 1, 0, 0) <= 0) return DeviceNotAvailable;
+    const uint32_t* record = nullptr;
+    const int32_t result = ops.GetInfo(device, InfoItem::DriverRecord, &record);
+    if (result > 0 || record) {
+        // A driver that claims a record but hands back none cannot be
+        // checked: it is refused rather than trusted.
+        if (!record || (record[1] & RequiredRecordBits) != RequiredRecordBits) return UnsuitableDevice;
+    }
+    return nullptr;
+}
+}  // namespace
+
+bool AttachDevice(GeneratorState& state, DriverLink& link, WindowObject& messageOwner) {
+    // A device from an earlier attach would outlive its library otherwise.
+    ReleaseDevice(state, link);
+
+    char path[256];
+    if (!ReadDriverPath(state.DeviceName, path)) return false;
+    link.driverLibrary = LoadLibraryA(path);
+    if (!link.driverLibrary) return false;
+    link.factoryEntry = reinterpret_cast<void*>(GetProcAddress(link.driverLibrary, FactoryExportName));
+    auto* factory = static_cast<DriverFactory*>(link.factoryEntry);
+    if (!factory || !factory->table || !factory->table->Create) return false;
+    state.device = factory->table->Create(factory, DeviceInterfaceName, 0);
+    if (!state.device) return false;
+
+    if (const char* problem = CheckAndOpen(state.device, state.Device)) {
+        messageOwner.ShowMessage(problem, MB_OK | MB_ICONHAND);
+        state.device->table->Release(state.device);
+        state.device = nullptr;
+        return false;
+    }
+
+    state.device->table->GetInfo(state.device, InfoItem::SerialNumber, &state.deviceInfo);
+    if (!(state.ADCRange > 0)) {
+        float volts = 0.0f;
+        state.device->table->GetInfo(state.device, InfoItem::AdcRange, &volts);
+        state.ADCRange = volts;
+    }
+    if (!(state.ADCRange > 0)) state.ADCRange = 10.0;
+    if (!(state.DACRange > 0)) state.DACRange = state.ADCRange;
+    return true;
+}
+
+int32_t PollDevicePresence(GeneratorState& state, WindowObject& panel) {
+    // The poll is one-shot: it is stopped while it runs (and while its message
+    // is up) and re-armed only while the device answers.
+    KillTimer(panel.window, PresenceTimer);
+    if (!state.device) return 0;
+    uint32_t present = 1;  // a driver that leaves it untouched counts as present
+    state.device->table->GetInfo(state.device, InfoItem::Presence, &present);
+    if (present != 0) {
+        SetTimer(panel.window, PresenceTimer, PresencePeriod, nullptr);
+        return 0;
+    }
+    panel.ShowMessage(DeviceGone, MB_OK | MB_ICONHAND);
+    DestroyWindow(panel.window);
+    return 0;
+}
+
+void ReleaseDevice(GeneratorState& state, DriverLink& link) {
+    if (state.device) {
+        state.device->table->Release(state.device);
+        state.device = nullptr;
+    }
+    if (link.driverLibrary) {
+        FreeLibrary(link.driverLibrary);
+        link.driverLibrary = nullptr;
+    }
+    link.factoryEntry = nullptr;
+}

@@ -1,0 +1,86 @@
+// The generator requests: each fills one DeviceRequest and hands it to the
+// device's Setup. The requests that keep the user waiting (the write and the
+// auto-start switches) show the wait cursor while they run.
+#include <windows.h>
+
+#include "device/GeneratorCommands.h"
+
+namespace {
+// The board needs this long to settle after its auto-start mode changes.
+constexpr uint32_t AutoStartSettleMs = 1000;
+
+void SleepPause(uint32_t milliseconds) { Sleep(milliseconds); }
+
+// Shows the system wait cursor for its lifetime and brings back the cursor
+// that was showing, also when an exception leaves the request.
+class WaitCursor {
+public:
+    WaitCursor() : previous_(GetCursor()) { SetCursor(LoadCursorA(nullptr, IDC_WAIT)); }
+    ~WaitCursor() { SetCursor(previous_); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR previous_;
+};
+
+void Send(IADCDevice* device, int32_t selector, DeviceRequest& request) {
+    device->table->Setup(device, selector, &request, 0);  // the result says nothing we use
+}
+}  // namespace
+
+PauseFunction AutoStartPause = SleepPause;
+
+bool GeneratorCommand(GeneratorState& state, int32_t kind, double frequency) {
+    if (!state.device) return false;
+    DeviceRequest request;
+    if (kind == RunAtRate) {
+        FillGeneratorRequest(request, kind, frequency, nullptr);
+        Send(state.device, SetupGenerator, request);
+        return true;
+    }
+
+    WaitCursor wait;
+    switch (kind) {
+    case WriteBlock: {
+        SampleBlock block;  // the driver takes its contents during Setup
+        SynthesizeBlock(state.oscillator1, state.oscillator2, block);
+        FillGeneratorRequest(request, kind, frequency, &block);
+        Send(state.device, SetupGenerator, request);
+        break;
+    }
+    case AutoStartOn:
+    case AutoStartOff:
+        FillGeneratorRequest(request, kind, frequency, nullptr);
+        Send(state.device, SetupGenerator, request);
+        AutoStartPause(AutoStartSettleMs);
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+void StopGenerator(GeneratorState& state) { GeneratorCommand(state, RunAtRate, 0.0); }
+
+int32_t ReloadGenerator(GeneratorState& state, bool write) {
+    StopGenerator(state);
+    // Every written or played block starts at phase 0.
+    state.oscillator1.Prepare(state.appliedAmplitude1, state.ModeIndex1 + 1);
+    state.oscillator2.Prepare(state.appliedAmplitude2, state.ModeIndex2 + 1);
+    try {
+        GeneratorCommand(state, write ? WriteBlock : RunAtRate, state.samplingFrequency);
+        return 1;
+    } catch (...) {
+        return 0;  // the callers carry on; nothing is shown
+    }
+}
+
+bool ApplySamplingFrequency(GeneratorState& state, double& frequency) {
+    if (!state.device || !(frequency > 0.0)) return false;
+    DeviceRequest request;
+    FillRateRequest(request, frequency);
+    Send(state.device, SetupApplyRate, request);
+    frequency = request.Frequency;  // the rate the device actually set
+    return true;
+}

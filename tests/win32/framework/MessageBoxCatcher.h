@@ -1,0 +1,29 @@
+// Answers message boxes of the test thread from inside their own modal loop:
+// a thread timer finds the box, records what it shows, and presses OK.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct CaughtMessageBox {
+    std::string caption;
+    std::string text;
+    HWND owner = nullptr;
+    HWND focusWhileShown = nullptr;
+};
+
+class MessageBoxCatcher {
+public:
+    MessageBoxCatcher();
+    ~MessageBoxCatcher();
+    MessageBoxCatcher(const MessageBoxCatcher&) = delete;
+    MessageBoxCatcher& operator=(const MessageBoxCatcher&) = delete;
+
+    std::vector<CaughtMessageBox> boxes;
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    UINT_PTR timer = 0;
+};
