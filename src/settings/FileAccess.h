@@ -1,0 +1,39 @@
+// The settings files' few needs of the file system, one implementation for
+// Windows (FileAccessWin32.cpp) and one for POSIX systems (FileAccessPosix.cpp).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// Reads a whole file of 1 to maxSize bytes in one read call into a new buffer
+// of size + 1 bytes. False, with buffer and size untouched, when the file
+// cannot be opened, is empty, is larger than maxSize (sizes beyond 32 bits
+// included), or cannot be read whole.
+bool ReadWholeFile(const char* fileName, int32_t maxSize, std::unique_ptr<char[]>& buffer,
+                   int32_t& size);
+
+// A file created (or truncated) for writing; others may read it meanwhile.
+// Closed by the destructor if Commit was not reached.
+class OutputFile {
+public:
+    explicit OutputFile(const char* fileName);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool IsOpen() const { return handle != -1; }
+    // One write call; true when every byte was written.
+    bool Write(const char* data, size_t size);
+    // Flushes the contents to the disk and closes; true when both succeed.
+    bool Commit();
+
+private:
+    intptr_t handle = -1;  // HANDLE or file descriptor; -1 when closed
+};
+
+// Moves source over target in one step, replacing target if it exists.
+bool MoveFileOver(const char* source, const char* target);
+void RemoveFile(const char* fileName);
+// Makes directory the process's current directory; false when it cannot.
+bool ChangeDirectory(const char* directory);

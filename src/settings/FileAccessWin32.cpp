@@ -1,0 +1,87 @@
+#include "settings/FileAccess.h"
+
+#include <new>
+#include <windows.h>
+
+namespace {
+
+HANDLE AsHandle(intptr_t handle)
+{
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+}  // namespace
+
+bool ReadWholeFile(const char* fileName, int32_t maxSize, std::unique_ptr<char[]>& buffer,
+                   int32_t& size)
+{
+    const HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool done = false;
+    DWORD high = 0;
+    const DWORD low = GetFileSize(file, &high);
+    const bool sizeKnown = low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
+    // A size with a non-zero high word is too large, whatever its low bits say.
+    const auto fileSize = static_cast<int32_t>(low);
+    if (sizeKnown && high == 0 && fileSize > 0 && fileSize <= maxSize) {
+        std::unique_ptr<char[]> bytes(new (std::nothrow) char[fileSize + 1]);
+        DWORD read = 0;
+        if (bytes && ReadFile(file, bytes.get(), low, &read, nullptr) && read == low) {
+            buffer = std::move(bytes);
+            size = fileSize;
+            done = true;
+        }
+    }
+    CloseHandle(file);
+    return done;
+}
+
+OutputFile::OutputFile(const char* fileName)
+    : handle(reinterpret_cast<intptr_t>(CreateFileA(fileName, GENERIC_WRITE, FILE_SHARE_READ,
+                                                    nullptr, CREATE_ALWAYS,
+                                                    FILE_ATTRIBUTE_NORMAL, nullptr)))
+{
+    static_assert(sizeof(HANDLE) == sizeof(intptr_t));
+}
+
+OutputFile::~OutputFile()
+{
+    if (IsOpen())
+        CloseHandle(AsHandle(handle));
+}
+
+bool OutputFile::Write(const char* data, size_t size)
+{
+    DWORD written = 0;
+    return IsOpen() && size <= MAXDWORD &&
+           WriteFile(AsHandle(handle), data, static_cast<DWORD>(size), &written, nullptr) &&
+           written == size;
+}
+
+bool OutputFile::Commit()
+{
+    if (!IsOpen())
+        return false;
+    const HANDLE file = AsHandle(handle);
+    handle = -1;
+    const bool flushed = FlushFileBuffers(file) != FALSE;
+    return CloseHandle(file) != FALSE && flushed;
+}
+
+bool MoveFileOver(const char* source, const char* target)
+{
+    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+           FALSE;
+}
+
+void RemoveFile(const char* fileName)
+{
+    DeleteFileA(fileName);
+}
+
+bool ChangeDirectory(const char* directory)
+{
+    return SetCurrentDirectoryA(directory) != FALSE;
+}

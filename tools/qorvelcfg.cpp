@@ -1,0 +1,255 @@
+// qorvelcfg: shows the settings exactly as the program reads them, with the
+// program's own reader and file rules, so a user can see why a setting is
+// read the way it is.
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/DriverKey.h"
+#include "settings/ConfigFiles.h"
+#include "settings/SettingsReader.h"
+
+namespace {
+
+const char Usage[] =
+    "usage: qorvelcfg show [DIR]\n"
+    "       qorvelcfg get FILE KEY --string|--int|--double|--list|--count\n"
+    "                 [--default VALUE] [--size N] [--max N]\n"
+    "       qorvelcfg --help\n";
+
+const char Help[] =
+    "\n"
+    "show [DIR]  prints the configuration (QorvelGen.cfg) and the saved state\n"
+    "            (QorvelGen.sav) that the program would read from DIR (default:\n"
+    "            the current directory), after start values, defaults and\n"
+    "            clamps, and the registry key under which it would look for the\n"
+    "            board's driver.\n"
+    "\n"
+    "get FILE KEY KIND  answers one lookup of the settings reader. KEY may be\n"
+    "            empty (\"\"): --string then reads the first non-blank line.\n"
+    "            Output, one item a line:\n"
+    "            line 1  the result: -1 the file was not loaded (missing, empty,\n"
+    "                    larger than 131072 bytes, unreadable), 0 key not found\n"
+    "                    or not followed by a number, 1 found; for --list the\n"
+    "                    number of values stored, for --count the number of\n"
+    "                    numbers following the key\n"
+    "            --string  line 2: the destination after the lookup (it starts\n"
+    "                    empty; --size N bytes, default 256; --default TEXT is\n"
+    "                    stored when the key is missing)\n"
+    "            --int   line 2: the destination as a signed decimal (starts 0;\n"
+    "                    a non-zero --default N is stored on a miss)\n"
+    "            --double  line 2: the destination, %.17g (starts 0; a non-zero\n"
+    "                    --default X is stored on a miss)\n"
+    "            --list  one line per stored value, %.17g (at most --max N,\n"
+    "                    default 256)\n"
+    "            --count nothing further\n"
+    "\n"
+    "Bad arguments print this usage on stderr and exit with 2.\n";
+
+enum class Kind { None, String, Int, Double, List, Count };
+
+struct Lookup {
+    const char* file = nullptr;
+    const char* key = nullptr;
+    Kind kind = Kind::None;
+    const char* defaultValue = nullptr;
+    long size = 256;
+    long maximum = 256;
+};
+
+int BadArguments()
+{
+    std::fputs(Usage, stderr);
+    return 2;
+}
+
+bool ParseLong(const char* text, long low, long high, long& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || parsed < low || parsed > high)
+        return false;
+    value = parsed;
+    return true;
+}
+
+bool ParseDouble(const char* text, double& value)
+{
+    char* end = nullptr;
+    const double parsed = std::strtod(text, &end);
+    if (end == text || *end != '\0')
+        return false;
+    value = parsed;
+    return true;
+}
+
+bool SetKind(Lookup& lookup, Kind kind)
+{
+    if (lookup.kind != Kind::None)
+        return false;
+    lookup.kind = kind;
+    return true;
+}
+
+bool ParseLookup(int argc, char** argv, Lookup& lookup)
+{
+    if (argc < 5)
+        return false;
+    lookup.file = argv[2];
+    lookup.key = argv[3];
+    bool sizeGiven = false;
+    bool maximumGiven = false;
+    for (int i = 4; i < argc; ++i) {
+        const std::string option = argv[i];
+        const bool hasValue = i + 1 < argc;
+        bool ok = true;
+        if (option == "--string")
+            ok = SetKind(lookup, Kind::String);
+        else if (option == "--int")
+            ok = SetKind(lookup, Kind::Int);
+        else if (option == "--double")
+            ok = SetKind(lookup, Kind::Double);
+        else if (option == "--list")
+            ok = SetKind(lookup, Kind::List);
+        else if (option == "--count")
+            ok = SetKind(lookup, Kind::Count);
+        else if (option == "--default" && hasValue && lookup.defaultValue == nullptr)
+            lookup.defaultValue = argv[++i];
+        else if (option == "--size" && hasValue && !sizeGiven)
+            ok = sizeGiven = ParseLong(argv[++i], 0, 65536, lookup.size);
+        else if (option == "--max" && hasValue && !maximumGiven)
+            ok = maximumGiven = ParseLong(argv[++i], 0, 65536, lookup.maximum);
+        else
+            ok = false;
+        if (!ok)
+            return false;
+    }
+    const bool takesDefault =
+        lookup.kind == Kind::String || lookup.kind == Kind::Int || lookup.kind == Kind::Double;
+    return lookup.kind != Kind::None && (takesDefault || lookup.defaultValue == nullptr) &&
+           (lookup.kind == Kind::String || !sizeGiven) && (lookup.kind == Kind::List || !maximumGiven);
+}
+
+int RunLookup(const Lookup& lookup)
+{
+    SettingsReader reader(lookup.file);
+    switch (lookup.kind) {
+    case Kind::String: {
+        std::vector<char> destination(static_cast<size_t>(lookup.size) + 1, '\0');
+        const int32_t result = reader.ReadString(lookup.key, destination.data(),
+                                                 static_cast<int32_t>(lookup.size),
+                                                 lookup.defaultValue);
+        std::printf("%d\n%s\n", result, destination.data());
+        return 0;
+    }
+    case Kind::Int: {
+        long defaultValue = 0;
+        if (lookup.defaultValue != nullptr &&
+            !ParseLong(lookup.defaultValue, INT32_MIN, INT32_MAX, defaultValue))
+            return BadArguments();
+        int32_t destination = 0;
+        const int32_t result =
+            reader.ReadInt(lookup.key, destination, static_cast<int32_t>(defaultValue));
+        std::printf("%d\n%d\n", result, destination);
+        return 0;
+    }
+    case Kind::Double: {
+        double defaultValue = 0.0;
+        if (lookup.defaultValue != nullptr && !ParseDouble(lookup.defaultValue, defaultValue))
+            return BadArguments();
+        double destination = 0.0;
+        const int32_t result = reader.ReadDouble(lookup.key, destination, defaultValue);
+        std::printf("%d\n%.17g\n", result, destination);
+        return 0;
+    }
+    case Kind::List: {
+        std::vector<double> values(static_cast<size_t>(lookup.maximum) + 1);
+        const int32_t result = reader.ReadDoubleList(lookup.key, values.data(),
+                                                     static_cast<int32_t>(lookup.maximum));
+        std::printf("%d\n", result);
+        for (int32_t i = 0; i < result; ++i)
+            std::printf("%.17g\n", values[static_cast<size_t>(i)]);
+        return 0;
+    }
+    case Kind::Count:
+        std::printf("%d\n", reader.CountValues(lookup.key));
+        return 0;
+    case Kind::None:
+        break;
+    }
+    return BadArguments();
+}
+
+std::string InDirectory(const std::string& directory, const char* name)
+{
+    if (directory.empty())
+        return name;
+    const char last = directory.back();
+    return last == '/' || last == '\\' ? directory + name : directory + "/" + name;
+}
+
+const char* LoadedText(const std::string& path)
+{
+    return SettingsReader(path.c_str()).Loaded() ? "loaded" : "not loaded";
+}
+
+int Show(const std::string& directory)
+{
+    const std::string configuration = InDirectory(directory, "QorvelGen.cfg");
+    const std::string savedState = InDirectory(directory, "QorvelGen.sav");
+    GeneratorState state;
+    ReadConfiguration(state, configuration.c_str());
+    ReadSavedState(state, savedState.c_str());
+
+    std::printf("%s: %s\n", configuration.c_str(), LoadedText(configuration));
+    std::printf("  DeviceName      = %s\n", state.DeviceName);
+    std::printf("  Device          = %d\n", state.Device);
+    std::printf("  HelpPreDelay    = %d\n", state.HelpPreDelay);
+    std::printf("  HelpPostDelay   = %d\n", state.HelpPostDelay);
+    std::printf("  ADCRange        = %.17g\n", state.ADCRange);
+    std::printf("  DACRange        = %.17g\n", state.DACRange);
+    std::printf("  FreqSINCount    = %d\n", state.FreqSINCount);
+    std::printf("  FreqSIN         =");
+    for (int32_t i = 0; i < state.FreqSINCount; ++i)
+        std::printf(" %.17g", state.FreqSIN[i]);
+    std::printf("\n");
+    std::printf("%s: %s\n", savedState.c_str(), LoadedText(savedState));
+    std::printf("  FreqIndex       = %d\n", state.FreqIndex);
+    std::printf("  AmplitudeIndex1 = %d\n", state.AmplitudeIndex1);
+    std::printf("  AmplitudeIndex2 = %d\n", state.AmplitudeIndex2);
+    std::printf("  ModeIndex1      = %d\n", state.ModeIndex1);
+    std::printf("  ModeIndex2      = %d\n", state.ModeIndex2);
+    char key[512];
+    BuildDriverKeyPath(state.DeviceName, key, sizeof key);
+    std::printf("registry key: HKEY_LOCAL_MACHINE\\%s\n", key);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return BadArguments();
+    const std::string command = argv[1];
+    if (command == "--help" && argc == 2) {
+        std::fputs(Usage, stdout);
+        std::fputs(Help, stdout);
+        return 0;
+    }
+    if (command == "show" && argc <= 3)
+        return Show(argc == 3 ? argv[2] : ".");
+    if (command == "get") {
+        Lookup lookup;
+        if (!ParseLookup(argc, argv, lookup))
+            return BadArguments();
+        return RunLookup(lookup);
+    }
+    return BadArguments();
+}
