@@ -1,0 +1,52 @@
+// Small owners for the GDI objects the balloon makes: each is released where
+// it was made, and every object selected into a device context is put back
+// before the context is released.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <type_traits>
+
+struct GdiObjectDeleter {
+    void operator()(void* object) const { DeleteObject(static_cast<HGDIOBJ>(object)); }
+};
+// An owned region, bitmap or brush: GdiHandle<HRGN>.
+template <class Handle>
+using GdiHandle = std::unique_ptr<std::remove_pointer_t<Handle>, GdiObjectDeleter>;
+
+struct MemoryDcDeleter {
+    void operator()(HDC dc) const { DeleteDC(dc); }
+};
+using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, MemoryDcDeleter>;
+
+// A window's (or, with no window, the screen's) device context, released on scope exit.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window(window), dc(GetDC(window)) {}
+    ~WindowDc() {
+        if (dc != nullptr) ReleaseDC(window, dc);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const { return dc; }
+
+private:
+    HWND window;
+    HDC dc;
+};
+
+// Selects an object into a device context and puts the previous one back.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : dc(dc), previous(SelectObject(dc, object)) {}
+    ~SelectedObject() {
+        if (previous != nullptr && previous != HGDI_ERROR) SelectObject(dc, previous);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc;
+    HGDIOBJ previous;
+};

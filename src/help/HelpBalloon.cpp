@@ -1,0 +1,182 @@
+#include "help/HelpBalloon.h"
+
+#include <algorithm>
+
+namespace {
+constexpr UINT_PTR BalloonTimer = 1;
+
+constexpr MessageMapEntry balloonMap[] = {
+    MapRow<&HelpBalloon::OnCreate>(WM_CREATE),
+    MapRow<&HelpBalloon::FadeStep>(WM_LBUTTONDOWN),
+    MapRow<&HelpBalloon::FadeStep>(WM_TIMER),
+    MapEnd,
+};
+
+struct LibraryDeleter {
+    void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
+}  // namespace
+
+HelpBalloon::HelpBalloon(int32_t bitmapId) : scaledPoints(std::make_unique<POINT[]>(PointCount())) {
+    if (bitmapId != 0) {
+        bitmap.Load(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId & 0xFFFF));
+    }
+    const OutlineExtent extent = MeasureOutline(outline, outlineValueCount);
+    extentX = extent.x;
+    extentY = extent.y;
+}
+
+HelpBalloon::~HelpBalloon() {
+    // The tracker closes a balloon before releasing it; should a window still
+    // be up, it must not outlive the object its procedure calls into.
+    Close();
+}
+
+void HelpBalloon::Close() {
+    if (window != nullptr) DestroyWindow(window);
+}
+
+const MessageMapEntry* HelpBalloon::GetMessageMap() const { return balloonMap; }
+
+void HelpBalloon::AdjustClass(WNDCLASSEXA& wc) {
+    wc.style = CS_OWNDC;
+    wc.hIcon = nullptr;
+    wc.hIconSm = nullptr;
+    wc.hCursor = LoadCursorA(nullptr, IDC_HELP);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));  // never erased
+    wc.lpszMenuName = nullptr;
+}
+
+int32_t HelpBalloon::MeasureText(HWND owner, const char* text, Rect& measured) const {
+    measured = {};
+    const int32_t words = CountWords(text);
+    if (words == 0) return 0;
+
+    WindowDc dc(owner);
+    SelectedObject font(dc.get(), GetStockObject(SYSTEM_FONT));
+    const int previousMode = SetMapMode(dc.get(), MM_TEXT);
+
+    // Each word is measured with the character after it: the separating
+    // space, or after the last word the terminating zero.
+    int32_t widest = 0;
+    int32_t length = 0;
+    for (const char* word = NextWord(text, length); word != nullptr; word = NextWord(word + length, length)) {
+        SIZE size{};
+        GetTextExtentPoint32A(dc.get(), word, length + 1, &size);
+        widest = std::max<int32_t>(widest, size.cx);
+    }
+    SIZE zeros{};
+    GetTextExtentPoint32A(dc.get(), "000", 3, &zeros);
+
+    RECT layout{0, 0, LayoutWidth(widest, zeros.cx, words), 0};
+    DrawTextA(dc.get(), text, -1, &layout, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
+    const Rect laidOut{layout.left, layout.top, layout.right, layout.bottom};
+    measured = ScaleMeasurement(laidOut, {extentX, extentY}, textArea);
+
+    if (previousMode != 0) SetMapMode(dc.get(), previousMode);
+    return words;
+}
+
+HWND HelpBalloon::Show(HWND owner, const char* text, int32_t anchorX, int32_t anchorY, int32_t postDelay) {
+    Rect measured;
+    const int32_t words = MeasureText(owner, text, measured);
+    if (words == 0) return nullptr;
+    const int32_t w = measured.right - measured.left + 1;
+    const int32_t h = measured.bottom - measured.top + 1;
+    const BalloonPlacement place =
+        PlaceBalloon(anchorX, anchorY, w, h, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    // OnCreate shapes the window, so the mirroring is settled before it exists.
+    flipFlags = place.flipFlags;
+    displayTime = DisplayTime(words, postDelay);
+    balloonText = text;
+    return CreatePopup(owner, text, place.x, place.y, w, h);
+}
+
+int32_t HelpBalloon::OnCreate() {
+    ApplyShape();
+    SetWindowTextA(window, balloonText);
+    windowExists = 1;
+    SetTimer(window, BalloonTimer, static_cast<UINT>(displayTime), nullptr);
+    return 1;
+}
+
+void HelpBalloon::ApplyShape() {
+    frameRegion.reset();
+    RECT wr{};
+    GetWindowRect(window, &wr);
+    const OutlineScale scale =
+        MakeOutlineScale(wr.right - wr.left, wr.bottom - wr.top, {extentX, extentY}, flipFlags);
+    const Rect text = ScaleTextArea(scale, textArea);
+    textRect = {text.left, text.top, text.right, text.bottom};
+    for (int32_t i = 0; i < PointCount(); ++i) {
+        const Point p = ScaleOutlinePoint(scale, outline[2 * i], outline[2 * i + 1]);
+        scaledPoints[i] = {p.x, p.y};
+    }
+
+    GdiHandle<HRGN> windowRegion(CreatePolygonRgn(scaledPoints.get(), PointCount(), WINDING));
+    if (windowRegion) {
+        frameRegion.reset(CreateRectRgn(0, 0, 0, 0));
+        if (frameRegion) CombineRgn(frameRegion.get(), windowRegion.get(), nullptr, RGN_COPY);
+        // From here on the window owns its region.
+        if (SetWindowRgn(window, windowRegion.get(), TRUE) != 0) windowRegion.release();
+    }
+
+    // Looked up by name: without it the balloon stays opaque and closes without fading.
+    // User32 stays mapped after this handle is freed: the program imports it.
+    Library user32(LoadLibraryA("User32.dll"));
+    if (!user32) return;
+    // Through void (*)(), the generic function pointer type, to the real signature.
+    setLayeredAttributes = reinterpret_cast<SetLayeredAttributesFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32.get(), "SetLayeredWindowAttributes")));
+    if (setLayeredAttributes == nullptr) return;
+    alpha = ShapedOpacity;
+    setLayeredAttributes(window, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
+}
+
+void HelpBalloon::OnPaint(HDC dc, const RECT& client) {
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    SelectedObject pen(dc, GetStockObject(NULL_PEN));
+    SelectedObject brush(dc, GetSysColorBrush(COLOR_INFOBK));
+    SelectedObject font(dc, GetStockObject(SYSTEM_FONT));
+    SetPolyFillMode(dc, WINDING);
+
+    if (bitmap.bitmapHandle) {
+        bitmap.Draw(dc, &client, nullptr);
+    } else {
+        Polygon(dc, scaledPoints.get(), PointCount());
+    }
+    if (frameRegion) FrameRgn(dc, frameRegion.get(), static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)), 1, 1);
+    if (balloonText != nullptr) {
+        // The lines get one space and a pixel more on each side than the layout
+        // gave them. Where the layout reports a line without its trailing space
+        // but fits lines with it (Wine's does), and after the fixed-point
+        // scaling has taken a pixel off, text drawn at exactly that width wraps
+        // onto one line more than the balloon has and loses its last line.
+        // Centred lines stay where they are.
+        SIZE space{};
+        GetTextExtentPoint32A(dc, " ", 1, &space);
+        RECT lines = textRect;
+        InflateRect(&lines, space.cx + 1, 0);
+        DrawTextA(dc, balloonText, -1, &lines, DT_WORDBREAK | DT_CENTER);
+    }
+}
+
+int32_t HelpBalloon::FadeStep() {
+    const FadeOutcome step = NextFadeStep(alpha, setLayeredAttributes != nullptr);
+    if (step.applyOpacity) setLayeredAttributes(window, 0, step.opacity, LWA_ALPHA);
+    if (step.switchToSteps) SetTimer(window, BalloonTimer, FadeIntervalMs, nullptr);
+    alpha = step.alpha;
+    if (step.destroy) {
+        KillTimer(window, BalloonTimer);
+        DestroyWindow(window);
+    }
+    return 0;
+}
+
+void HelpBalloon::OnFinalDestroy() {
+    KillTimer(window, BalloonTimer);
+    windowExists = 0;
+    window = nullptr;
+}

@@ -1,0 +1,46 @@
+// The hover help tracker: on the panel's hover timer it looks at what the
+// cursor rests on and, once the cursor has stayed on a listed control for two
+// consecutive ticks, opens a help balloon with that control's text. It closes
+// the balloon as soon as the cursor reaches another listed control.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "help/HelpBalloon.h"
+#include "help/HelpTable.h"
+#include "help/HoverDecision.h"
+
+class HoverHelp {
+public:
+    constexpr HoverHelp() = default;
+    // At program exit: closes any balloon and stops the hover timer.
+    ~HoverHelp();
+    HoverHelp(const HoverHelp&) = delete;
+    HoverHelp& operator=(const HoverHelp&) = delete;
+
+    // Called once by the panel. The hover timer (event id 0 on the panel,
+    // period `preDelay`) runs only when `preDelay` is above 0; without it no
+    // balloon ever opens. `postDelay` is every balloon's base display time.
+    void Start(HWND panel, const HelpEntry* table, int32_t bitmapId, int32_t preDelay, int32_t postDelay);
+    // One look at the cursor for the panel window.
+    void Tick(HWND panel);
+    // The hover timer's procedure: ticks the program-wide tracker.
+    static void CALLBACK HoverTimerProc(HWND panel, UINT message, UINT_PTR eventId, DWORD time);
+
+private:
+    void Forget();
+
+    std::unique_ptr<HelpBalloon> balloon;  // made for the current control; null = none
+    const HelpEntry* helpTable = nullptr;
+    UINT_PTR hoverTimer = 0;
+    HWND timerWindow = nullptr;            // the panel the hover timer runs on
+    int32_t bitmapId = 0;
+    HoverTrack track;
+    int32_t postDelay = 0;
+};
+
+// The program's tracker, constructed before the entry function runs.
+extern HoverHelp hoverHelp;

@@ -1,0 +1,25 @@
+// A bitmap resource that paints itself as tiles over a rectangle.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "help/GdiHandles.h"
+
+class TiledBitmap {
+public:
+    // Loads bitmap resource `name` of `module` as a device-dependent bitmap
+    // for the screen; a missing or unreadable resource leaves it empty.
+    void Load(HMODULE module, const char* name);
+    // Covers `r` with copies of the bitmap, clipped to `clip` or, without
+    // one, to `r`. Does nothing without a device context, a rectangle or a bitmap.
+    void Draw(HDC dc, const RECT* r, HRGN clip) const;
+    void Reset();
+
+    GdiHandle<HBITMAP> bitmapHandle;
+    int32_t tileOriginX = 0;
+    int32_t tileOriginY = 0;
+    int32_t bitmapWidth = 0;   // from the resource's header
+    int32_t bitmapHeight = 0;
+};
