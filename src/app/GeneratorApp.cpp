@@ -1,0 +1,69 @@
+// Start-up and teardown of the application object.
+#include "app/GeneratorApp.h"
+
+#include "resources/resource.h"
+#include "settings/ConfigFiles.h"
+
+namespace {
+constexpr char ConfigurationFile[] = "QorvelGen.cfg";
+constexpr char SavedStateFile[] = "QorvelGen.sav";
+constexpr UINT_PTR PresenceTimer = 1;
+}  // namespace
+
+GeneratorApp::GeneratorApp() {
+    // A directory that does not fit leaves the field empty (the saved state
+    // then goes wherever the current directory is at exit).
+    const DWORD length = GetCurrentDirectoryA(sizeof workingDirectory, workingDirectory);
+    if (length == 0 || length >= sizeof workingDirectory) workingDirectory[0] = '\0';
+
+    // The settings come first: attach needs the device name, the device
+    // number and the voltage ranges.
+    ReadConfiguration(*this, ConfigurationFile);
+    ReadSavedState(*this, SavedStateFile);
+
+    // No window yet, so any message box of attach has no owner.
+    if (!AttachDevice(*this, link, *this)) {
+        // A failed attach may leave the driver library loaded; give it back
+        // now. No teardown follows, so the saved state is not written.
+        ReleaseDevice(*this, link);
+        return;
+    }
+
+    HINSTANCE module = GetModuleHandleA(nullptr);
+    icon = LoadIconA(module, MAKEINTRESOURCEA(IDI_PANEL));
+    // InitPanel runs inside: the panel is complete, timers included, when
+    // this returns.
+    window = CreateBoundDialog(*this, IDD_PANEL, nullptr);
+    if (!window) {
+        ReleaseDevice(*this, link);
+        return;
+    }
+    if (icon) SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    // Centred while still hidden, so it is first seen in its place.
+    MoveTo(-1000, -1000);
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+}
+
+const MessageMapEntry* GeneratorApp::GetMessageMap() const { return messageMap; }
+
+void GeneratorApp::OnFinalDestroy() {
+    FreqSIN.reset();
+    ReleaseDevice(*this, link);
+    WriteSavedState(*this, SavedStateFile);
+    WindowObject::OnFinalDestroy();
+}
+
+void GeneratorApp::OnPaint(HDC, const RECT&) { RefreshDisplays(); }
+
+// Esc or the close box.
+int32_t GeneratorApp::OnCancel() {
+    DestroyWindow(window);
+    return 0;
+}
+
+int32_t GeneratorApp::OnDestroy() {
+    KillTimer(window, PresenceTimer);
+    PostQuitMessage(0);
+    return 0;
+}

@@ -1,0 +1,61 @@
+// The one application object: the panel's dialog object and the application
+// record in one. Its constructor runs the whole start-up (settings, device,
+// panel); its OnFinalDestroy the whole teardown. The panel's handlers are
+// members too; they live in panel/GeneratorPanel.cpp.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "app/GeneratorState.h"
+#include "device/DeviceAttach.h"
+#include "framework/WindowObject.h"
+
+struct DisplayText;
+
+class GeneratorApp : public DialogWindowObject, public GeneratorState {
+public:
+    // Start-up. Afterwards `window` is the shown panel, or null when the
+    // device could not be attached or the panel not created.
+    GeneratorApp();
+    GeneratorApp(const GeneratorApp&) = delete;
+    GeneratorApp& operator=(const GeneratorApp&) = delete;
+
+    const MessageMapEntry* GetMessageMap() const override;
+    void OnFinalDestroy() override;
+    void OnPaint(HDC, const RECT&) override;
+
+    // Fixed-pitch font of the combo boxes and displays; made by InitPanel
+    // and kept for the rest of the process.
+    HFONT panelFont = nullptr;
+    DriverLink link;
+
+private:
+    static const MessageMapEntry messageMap[];
+
+    // Application handlers.
+    int32_t OnCancel();
+    int32_t OnDestroy();
+
+    // Panel handlers (panel/GeneratorPanel.cpp).
+    int32_t PollDevicePresence();
+    int32_t InitPanel();
+    int32_t OnStartBox();
+    int32_t OnStartKey();
+    int32_t OnWrite();
+    int32_t OnAutoStartOn();
+    int32_t OnAutoStartOff();
+    int32_t OnComboCommand(uintptr_t wParam);
+    int32_t OnSpin(intptr_t lParam);
+    int32_t OnSlider(intptr_t lParam);
+
+    // Panel operations.
+    void SetupSliderPair(int slider, int spinner, int32_t value, int32_t maximum);
+    void RefreshDisplays();
+    void ApplyControls();
+    void StepFromSpin(HWND from, int slider, int spinner, int32_t& field);
+    void ReadSlider(HWND from, int slider, int32_t& field);
+    void PrintDisplay(int display, const DisplayText& text);
+    void DrawDisplayText(int display, const char* text, COLORREF colour);
+};

@@ -1,0 +1,269 @@
+// A second Windows process that looks at and pokes the running panel for the
+// end-to-end tests: it finds the panel by its title, reads control states,
+// sends the messages a user's action would cause, and finds, reads and
+// dismisses message boxes. One command a call; answers go to stdout as one
+// JSON object (texts in code page 1251); exit code 0 on success, 1 when the
+// window it needs is not there, 2 on bad usage.
+//
+//   qorvel_poke info                      title, rectangles, screen, control states
+//   qorvel_poke wait-panel MS             waits until the panel is visible
+//   qorvel_poke click ID                  BM_CLICK on a button of the panel
+//   qorvel_poke slider ID POS             TBM_SETPOS, then WM_HSCROLL to the panel
+//   qorvel_poke combo ID INDEX            CB_SETCURSEL, then CBN_CLOSEUP to the panel
+//   qorvel_poke repaint                   invalidates the panel's client area
+//   qorvel_poke closebox                  screen point of the caption's close box
+//   qorvel_poke msgbox MS                 waits for a message box, reads it, presses OK
+//   qorvel_poke balloon                   the rectangle of a visible help balloon
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+constexpr char PanelTitle[] = "  QorvelGen SE v 1.2 [ Apr 17 2007 ]";
+constexpr char DialogClass[] = "#32770";
+constexpr char BalloonClass[] = "WindowsHelperClass";
+constexpr UINT SendTimeoutMs = 10000;
+constexpr int MessageBoxTextId = 0xFFFF;
+
+const int sliders[] = {1013, 1018, 1023};
+const int combos[] = {1012, 1017};
+const int controls[] = {1010, 1012, 1013, 1014, 1015, 1017, 1018, 1019, 1020, 1022, 1023, 1024, 1025, 1026, 1027};
+
+std::string Quoted(const char* text) {
+    std::string out = "\"";
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        if (*p == '"' || *p == '\\') {
+            out += '\\';
+            out += static_cast<char>(*p);
+        } else if (*p < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", *p);
+            out += escape;
+        } else {
+            out += static_cast<char>(*p);
+        }
+    }
+    return out + "\"";
+}
+
+std::string RectJson(const RECT& r) {
+    char text[80];
+    std::snprintf(text, sizeof text, "[%ld,%ld,%ld,%ld]", r.left, r.top, r.right, r.bottom);
+    return text;
+}
+
+// The panel and its message boxes share the dialog class and, for the
+// presence poll's box, the title: the panel is the one with a Start box.
+bool IsPanel(HWND window) { return GetDlgItem(window, 1010) != nullptr; }
+
+struct TopLevelSearch {
+    bool (*test)(HWND);
+    HWND found;
+};
+
+BOOL CALLBACK TestTopLevel(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<TopLevelSearch*>(context);
+    char className[32] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (std::strcmp(className, DialogClass) != 0 || !search->test(window)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// The first top-level dialog-class window that passes `test`.
+HWND FindTopLevel(bool (*test)(HWND)) {
+    TopLevelSearch search = {test, nullptr};
+    EnumWindows(TestTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FindPanel() {
+    return FindTopLevel([](HWND window) {
+        char title[64] = "";
+        GetWindowTextA(window, title, sizeof title);
+        return std::strcmp(title, PanelTitle) == 0 && IsPanel(window);
+    });
+}
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, SendTimeoutMs, &result);
+    return static_cast<LRESULT>(result);
+}
+
+// A visible dialog-class window that is not the panel: a message box.
+HWND FindMessageBox() {
+    return FindTopLevel([](HWND window) { return IsWindowVisible(window) && !IsPanel(window); });
+}
+
+template <class Find>
+HWND WaitFor(Find find, int milliseconds) {
+    for (int waited = 0;; waited += 20) {
+        if (HWND window = find()) return window;
+        if (waited >= milliseconds) return nullptr;
+        Sleep(20);
+    }
+}
+
+int Info(HWND panel) {
+    char title[256] = "";
+    GetWindowTextA(panel, title, sizeof title);
+    RECT window, client;
+    GetWindowRect(panel, &window);
+    GetClientRect(panel, &client);
+    MapWindowPoints(panel, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    std::string out = "{\"title\":" + Quoted(title) + ",\"rect\":" + RectJson(window) +
+                      ",\"client\":" + RectJson(client);
+    char text[256];
+    std::snprintf(text, sizeof text, ",\"screen\":[%d,%d],\"visible\":%d,\"iconic\":%d,\"start\":%d",
+                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), IsWindowVisible(panel) ? 1 : 0,
+                  IsIconic(panel) ? 1 : 0, static_cast<int>(IsDlgButtonChecked(panel, 1010)));
+    out += text;
+    // The control with the keyboard focus in the panel's thread (0: none, or the panel).
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
+    GetGUIThreadInfo(GetWindowThreadProcessId(panel, nullptr), &thread);
+    std::snprintf(text, sizeof text, ",\"focus\":%d", thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0);
+    out += text;
+    out += ",\"sliders\":{";
+    for (int id : sliders) {
+        std::snprintf(text, sizeof text, "%s\"%d\":[%d,%d,%d]", id == sliders[0] ? "" : ",", id,
+                      static_cast<int>(Send(GetDlgItem(panel, id), TBM_GETPOS, 0, 0)),
+                      static_cast<int>(Send(GetDlgItem(panel, id), TBM_GETRANGEMIN, 0, 0)),
+                      static_cast<int>(Send(GetDlgItem(panel, id), TBM_GETRANGEMAX, 0, 0)));
+        out += text;
+    }
+    out += "},\"combos\":{";
+    for (int id : combos) {
+        HWND combo = GetDlgItem(panel, id);
+        const int selection = static_cast<int>(Send(combo, CB_GETCURSEL, 0, 0));
+        const int count = static_cast<int>(Send(combo, CB_GETCOUNT, 0, 0));
+        // WM_GETTEXT crosses processes whole; CB_GETLBTEXT does not here.
+        char shown[64] = "";
+        Send(combo, WM_GETTEXT, sizeof shown, reinterpret_cast<LPARAM>(shown));
+        std::snprintf(text, sizeof text, "%s\"%d\":{\"selection\":%d,\"count\":%d,\"text\":%s}",
+                      id == combos[0] ? "" : ",", id, selection, count, Quoted(shown).c_str());
+        out += text;
+    }
+    out += "},\"controls\":{";
+    for (int id : controls) {
+        RECT r = {};
+        HWND control = GetDlgItem(panel, id);
+        if (control) GetWindowRect(control, &r);
+        std::snprintf(text, sizeof text, "%s\"%d\":%s", id == controls[0] ? "" : ",", id, RectJson(r).c_str());
+        out += text;
+    }
+    out += "}}";
+    std::puts(out.c_str());
+    return 0;
+}
+
+// The caption's close box, found by asking the panel itself what each point
+// of its top edge is, so no frame metrics are assumed.
+int CloseBox(HWND panel) {
+    RECT r;
+    GetWindowRect(panel, &r);
+    for (int y = r.top; y < r.top + 40 && y < r.bottom; ++y) {
+        for (int x = r.right - 1; x > r.right - 80 && x > r.left; --x) {
+            if (Send(panel, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE) {
+                // Step to the middle of the box along the row.
+                int left = x;
+                while (left > r.left && Send(panel, WM_NCHITTEST, 0, MAKELPARAM(left - 1, y)) == HTCLOSE) --left;
+                std::printf("{\"x\":%d,\"y\":%d}\n", (left + x) / 2, y + 4);
+                return 0;
+            }
+        }
+    }
+    std::puts("{\"error\":\"no close box\"}");
+    return 1;
+}
+
+int MessageBoxRead(int milliseconds) {
+    HWND box = WaitFor(FindMessageBox, milliseconds);
+    if (!box) {
+        std::puts("{\"error\":\"no message box\"}");
+        return 1;
+    }
+    // Found as soon as it shows; its text may still be on the way.
+    char caption[256] = "", text[512] = "";
+    for (int waited = 0; waited < 5000 && !GetDlgItemTextA(box, MessageBoxTextId, text, sizeof text); waited += 20)
+        Sleep(20);
+    GetWindowTextA(box, caption, sizeof caption);
+    HWND owner = GetWindow(box, GW_OWNER);
+    const bool ownedByPanel = owner && owner == FindPanel();
+    const bool hasOk = GetDlgItem(box, IDOK) != nullptr;
+    const bool hasCancel = GetDlgItem(box, IDCANCEL) != nullptr;
+    std::printf("{\"caption\":%s,\"text\":%s,\"owned\":%d,\"owned_by_panel\":%d,\"ok\":%d,\"cancel\":%d}\n",
+                Quoted(caption).c_str(), Quoted(text).c_str(), owner ? 1 : 0, ownedByPanel ? 1 : 0, hasOk ? 1 : 0,
+                hasCancel ? 1 : 0);
+    std::fflush(stdout);
+    // Posted: the box's owner thread runs it in a modal loop.
+    PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    return 0;
+}
+
+int Usage() {
+    std::fputs("usage: qorvel_poke info|wait-panel MS|click ID|slider ID POS|combo ID INDEX|"
+               "repaint|closebox|msgbox MS|balloon\n",
+               stderr);
+    return 2;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    const std::string command = argv[1];
+    auto number = [&](int index) { return index < argc ? std::atoi(argv[index]) : 0; };
+
+    if (command == "msgbox") return MessageBoxRead(number(2));
+    if (command == "balloon") {
+        HWND balloon = FindWindowA(BalloonClass, nullptr);
+        if (!balloon || !IsWindowVisible(balloon)) {
+            std::puts("{\"error\":\"no balloon\"}");
+            return 1;
+        }
+        RECT r;
+        GetWindowRect(balloon, &r);
+        std::printf("{\"rect\":%s}\n", RectJson(r).c_str());
+        return 0;
+    }
+    if (command == "wait-panel") {
+        HWND panel = WaitFor([] { HWND p = FindPanel(); return p && IsWindowVisible(p) ? p : nullptr; },
+                             number(2));
+        std::puts(panel ? "{\"panel\":1}" : "{\"panel\":0}");
+        return panel ? 0 : 1;
+    }
+
+    HWND panel = FindPanel();
+    if (!panel) {
+        std::puts("{\"error\":\"no panel\"}");
+        return 1;
+    }
+    if (command == "info") return Info(panel);
+    if (command == "closebox") return CloseBox(panel);
+    if (command == "repaint") {
+        InvalidateRect(panel, nullptr, TRUE);
+        return 0;
+    }
+    if (command == "click" && argc == 3) {
+        Send(GetDlgItem(panel, number(2)), BM_CLICK, 0, 0);
+        return 0;
+    }
+    if (command == "slider" && argc == 4) {
+        HWND slider = GetDlgItem(panel, number(2));
+        Send(slider, TBM_SETPOS, TRUE, number(3));
+        Send(panel, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, number(3)), reinterpret_cast<LPARAM>(slider));
+        return 0;
+    }
+    if (command == "combo" && argc == 4) {
+        HWND combo = GetDlgItem(panel, number(2));
+        Send(combo, CB_SETCURSEL, number(3), 0);
+        Send(panel, WM_COMMAND, MAKEWPARAM(number(2), CBN_CLOSEUP), reinterpret_cast<LPARAM>(combo));
+        return 0;
+    }
+    return Usage();
+}

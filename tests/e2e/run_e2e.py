@@ -1,0 +1,723 @@
+#!/usr/bin/env python3
+"""End-to-end tests: the real QorvelGen.exe under Wine with the virtual board.
+
+Each case starts the program in a working directory of its own, with its own
+QorvelGen.cfg, QorvelGen.sav and board log (VBOARD_LOG), drives it with real
+key presses and mouse clicks (xdotool on the rig's display) or with messages
+from the qorvel_poke helper, and checks what the board was asked (the log's
+JSON lines), the exit code and the files left behind.
+
+Expects the Wine rig to be up (DISPLAY, WINEPREFIX, WINESERVER and LANG
+exported, the virtual board registered as QorvelE), as scripts/test leaves it:
+
+    python3 tests/e2e/run_e2e.py --build build/win64 [-k NAME]
+
+The last line printed is "e2e: N passed, N failed".
+"""
+import argparse
+import json
+import math
+import os
+import shutil
+import subprocess
+import sys
+import time
+import traceback
+
+WINE = "/usr/lib/wine/wine64"
+IMPORT = "/usr/bin/import"
+PANEL_TITLE = "  QorvelGen SE v 1.2 [ Apr 17 2007 ]"
+NO_PANEL_EXIT = 254  # -2, as the shell sees it
+
+MSG_PROPERTIES = "Свойства устройства не подходят!"
+MSG_NOT_CONNECTED = "Устройство не подключено или используется другой программой!"
+MSG_GONE = "Устройство неожиданно отключилось! Программа будет закрыта."
+
+MODE_AUTOSTART_ON = 0x80000002
+MODE_AUTOSTART_OFF = 0x800000FF
+PRESENCE_ITEM = 0x5A5A0101
+
+START, PERIODS1, AMPLITUDE1, SPIN1, DISPLAY1 = 1010, 1012, 1013, 1014, 1015
+PERIODS2, AMPLITUDE2, SPIN2, DISPLAY2 = 1017, 1018, 1019, 1020
+WRITE, FREQUENCY, SPIN_FREQUENCY = 1022, 1023, 1024
+AUTOSTART_ON, AUTOSTART_OFF, DISPLAY_FREQUENCY = 1025, 1026, 1027
+
+# A configuration without hover help, so no balloon covers what a case
+# clicks or photographs.
+QUIET_CFG = "DeviceName = \"QorvelE\"\r\nHelpPreDelay = 0\r\n"
+
+
+def saved_state(freq, amp1, amp2, mode1, mode2):
+    """The saved-state file exactly as the program writes it."""
+    return ("FreqIndex       = %d\r\nAmplitudeIndex1 = %d\r\nAmplitudeIndex2 = %d\r\n"
+            "ModeIndex1      = %d\r\nModeIndex2      = %d\r\n" % (freq, amp1, amp2, mode1, mode2)).encode()
+
+
+class CaseFailure(AssertionError):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise CaseFailure(message)
+
+
+def wait_until(predicate, timeout, what):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise CaseFailure("timed out waiting for " + what)
+        time.sleep(0.05)
+
+
+def request(entry):
+    """A board log line as a short request tuple, or None for other calls."""
+    if entry.get("op") != "Setup":
+        return None
+    mode = entry["mode"]
+    if entry["selector"] == 0:
+        return ("rate", entry["frequency"])
+    if mode == 0:
+        return ("stop",)
+    if mode == 2 and entry["buffer"] is not None:
+        return ("write",)
+    if mode == 2:
+        return ("run", entry["frequency"])
+    if mode == MODE_AUTOSTART_ON:
+        return ("autostart-on", entry["frequency"])
+    if mode == MODE_AUTOSTART_OFF:
+        return ("autostart-off",)
+    return ("unknown", mode)
+
+
+def match_requests(actual, expected):
+    """Checks that `actual` holds the `expected` requests in order. Every
+    repaint of the panel sends the rate again, and Wine repaints when it
+    likes (an exposed area, a closed list), so rate requests that the
+    expectation does not name are allowed between the expected ones; any other
+    request is not."""
+    pending = list(expected)
+    for got in actual:
+        if pending and got == pending[0]:
+            pending.pop(0)
+        elif got[0] != "rate":
+            raise CaseFailure("unexpected request %r; expected %r; all: %r" % (got, pending, actual))
+    if pending:
+        raise CaseFailure("missing requests %r; got %r" % (pending, actual))
+
+
+class Rig:
+    def __init__(self, build):
+        self.build = os.path.abspath(build)
+        self.exe = os.path.join(self.build, "src", "app", "QorvelGen.exe")
+        self.poke_exe = os.path.join(self.build, "tests", "e2e", "qorvel_poke.exe")
+        self.work = os.path.join(self.build, "e2e")
+        self.runs = []  # this case's program runs, ended after the case
+
+    def poke(self, *args, check_rc=True):
+        result = subprocess.run([WINE, self.poke_exe] + [str(a) for a in args],
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=30)
+        text = result.stdout.decode("cp1251").strip()
+        if check_rc and result.returncode != 0:
+            raise CaseFailure("qorvel_poke %s: exit %d, %s" % (" ".join(map(str, args)), result.returncode, text))
+        return json.loads(text) if text.startswith("{") else {}
+
+    @staticmethod
+    def xdotool(*args):
+        subprocess.run(["xdotool"] + [str(a) for a in args], check=True, timeout=10)
+
+
+class Run:
+    """One run of QorvelGen.exe in a working directory of its own."""
+
+    def __init__(self, rig, name, cfg=QUIET_CFG, sav=None, env=None):
+        self.rig = rig
+        self.dir = os.path.join(rig.work, name)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+        if cfg is not None:
+            self.write_file("QorvelGen.cfg", cfg.encode() if isinstance(cfg, str) else cfg)
+        if sav is not None:
+            self.write_file("QorvelGen.sav", sav)
+        self.log_path = os.path.join(self.dir, "board.log")
+        self.env = {k: v for k, v in os.environ.items() if not k.startswith("VBOARD_")}
+        self.env["VBOARD_LOG"] = self.log_path
+        self.env.update(env or {})
+        self.process = None
+        self.mark = 0
+        rig.runs.append(self)
+
+    def write_file(self, name, data):
+        with open(os.path.join(self.dir, name), "wb") as f:
+            f.write(data)
+
+    def read_file(self, name):
+        path = os.path.join(self.dir, name)
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read()
+
+    def start(self):
+        self.output = open(os.path.join(self.dir, "wine.log"), "wb")
+        self.process = subprocess.Popen([WINE, self.rig.exe], cwd=self.dir, env=self.env,
+                                        stdout=self.output, stderr=subprocess.STDOUT)
+        return self
+
+    def start_panel(self):
+        self.start()
+        self.rig.poke("wait-panel", 15000)
+        # The start-up requests are done before the panel shows.
+        wait_until(lambda: len(self.requests()) >= 2, 5, "the start-up requests")
+        return self
+
+    def wait_exit(self, timeout=15):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise CaseFailure("the program did not end within %d s" % timeout)
+
+    def stop(self):
+        """Ends the program if a failed case left it running."""
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        if self.process:
+            self.output.close()
+
+    # --- the board's log -------------------------------------------------
+    def log(self):
+        if not os.path.exists(self.log_path):
+            return []
+        with open(self.log_path, "rb") as f:
+            data = f.read().decode()
+        # A line is written whole and flushed, but a read may still catch
+        # the last one half-way.
+        return [json.loads(line) for line in data.split("\n")[:-1]]
+
+    def requests(self, since=0):
+        return [r for r in (request(e) for e in self.log()[since:]) if r]
+
+    def set_mark(self):
+        """Requests from here on are what the next action caused."""
+        self.mark = len(self.log())
+
+    def new_entries(self):
+        return self.log()[self.mark:]
+
+    def new_requests(self):
+        return self.requests(self.mark)
+
+    def expect(self, expected, timeout=5, settle=0.3):
+        """Waits for the expected requests since the mark, lets the program
+        settle, and checks that nothing else was sent."""
+        non_rate = [e for e in expected if e[0] != "rate"]
+
+        def done():
+            got = self.new_requests()
+            return len([g for g in got if g[0] != "rate"]) >= len(non_rate) and len(got) >= len(expected)
+        wait_until(done, timeout, "requests %r (got %r)" % (expected, self.new_requests()))
+        time.sleep(settle)
+        match_requests(self.new_requests(), expected)
+
+    # --- the panel ---------------------------------------------------------
+    def info(self):
+        return self.rig.poke("info")
+
+    def centre(self, control):
+        left, top, right, bottom = self.info()["controls"][str(control)]
+        return (left + right) // 2, (top + bottom) // 2
+
+    def click_at(self, x, y):
+        self.rig.xdotool("mousemove", x, y, "click", 1)
+
+    def click(self, control):
+        self.click_at(*self.centre(control))
+
+    def activate(self):
+        """A click into an empty strip of the panel (between the channel
+        frames and the buttons) gives it the keyboard, as a user's would."""
+        info = self.info()
+        write = info["controls"][str(WRITE)]
+        start = info["controls"][str(START)]
+        self.click_at(write[0] - 3, (start[1] + start[3]) // 2)
+        time.sleep(0.2)
+
+    def key(self, *keys):
+        self.rig.xdotool("key", *keys)
+
+
+# --- checks shared by cases ------------------------------------------------
+
+def check_rate_request(entry, frequency):
+    check(entry["op"] == "Setup" and entry["selector"] == 0, "not a rate request: %r" % entry)
+    fields = {k: entry[k] for k in ("code", "mode", "frequency", "address", "flag", "count", "buffer")}
+    check(fields == {"code": 102, "mode": 2, "frequency": frequency, "address": 4096, "flag": 1,
+                     "count": 2000, "buffer": None}, "rate request %r" % entry)
+
+
+def check_stop_request(entry):
+    fields = {k: entry[k] for k in ("selector", "code", "mode", "frequency", "address", "flag", "count", "buffer")}
+    check(fields == {"selector": 1, "code": 102, "mode": 0, "frequency": 0.0, "address": 4096, "flag": 0,
+                     "count": 0, "buffer": None}, "stop request %r" % entry)
+
+
+def setups(entries):
+    return [e for e in entries if e["op"] == "Setup"]
+
+
+def channel(buffer, index):
+    return buffer[index:2000:2]
+
+
+def expected_sine(amplitude, periods, k):
+    """Sample k of a channel: the amplitude times sin(k theta), rounded half
+    away from zero."""
+    x = amplitude * math.sin(k * periods * 0.006283185307179587)
+    return int(x + 0.5) if x >= 0 else -int(-x + 0.5)
+
+
+def check_block(entry, amplitude1, periods1, amplitude2, periods2):
+    check(entry["selector"] == 1 and entry["mode"] == 2 and entry["count"] == 2048 and entry["address"] == 4096
+          and entry["flag"] == 1 and entry["frequency"] == 0.0, "write request %r" % {k: v for k, v in entry.items()
+                                                                                     if k != "buffer"})
+    buffer = entry["buffer"]
+    check(len(buffer) == 2048, "the block holds %d values" % len(buffer))
+    check(buffer[2000:] == [0] * 48, "the 24 pairs after the block are not zero")
+    # Points where the recurrence and the exact sine agree to the unit.
+    for index, amplitude, periods in ((0, amplitude1, periods1), (1, amplitude2, periods2)):
+        samples = channel(buffer, index)
+        quarter = 250 // periods
+        for k in (0, 1, 2, quarter, 2 * quarter, 3 * quarter):
+            want = expected_sine(amplitude, periods, k)
+            check(abs(samples[k] - want) <= 1, "channel %d sample %d is %d, not %d"
+                  % (index + 1, k, samples[k], want))
+        if 250 % periods == 0:  # the peaks fall on samples
+            check(max(samples) == amplitude and min(samples) == -amplitude,
+                  "channel %d peaks %d/%d, not +-%d" % (index + 1, max(samples), min(samples), amplitude))
+
+
+def dark_pixels(rect):
+    """Pixels darker than mid-grey on the screen inside rect."""
+    left, top, right, bottom = rect
+    shot = subprocess.run([IMPORT, "-window", "root", "-crop", "%dx%d+%d+%d" % (right - left, bottom - top,
+                                                                              left, top), "ppm:-"],
+                          stdout=subprocess.PIPE, check=True, timeout=20).stdout
+    # P6 header: magic, width, height, maximum, each followed by whitespace.
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while shot[pos:pos + 1].isspace():
+            pos += 1
+        end = pos
+        while not shot[end:end + 1].isspace():
+            end += 1
+        fields.append(shot[pos:end])
+        pos = end
+    pixels = shot[pos + 1:]
+    return sum(1 for i in range(0, len(pixels) - 2, 3) if pixels[i] + pixels[i + 1] + pixels[i + 2] < 3 * 96)
+
+
+# --- the cases -----------------------------------------------------------
+
+CASES = []
+
+
+def case(function):
+    CASES.append(function)
+    return function
+
+
+@case
+def startup_requests_title_controls_and_centring(rig):
+    cfg = QUIET_CFG + "FreqSIN = 1 2 3\r\n"
+    run = Run(rig, "startup", cfg=cfg, sav=saved_state(2000, 16384, 8192, 3, 19)).start_panel()
+    time.sleep(2.3)  # two presence polls
+    info = run.info()
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+    entries = run.log()
+
+    ops = [(e["op"], e.get("item")) for e in entries[:6]]
+    check(ops == [("Create", None), ("GetInfo", 17), ("Open", None), ("GetInfo", 21), ("GetInfo", 200),
+                  ("GetInfo", 53)], "attach calls %r" % ops)
+    check(entries[0]["name"] == "IADCDevice", "interface name")
+    check(entries[2]["args"] == [1, 1, 0, 0], "Open arguments %r" % entries[2]["args"])
+    calls = setups(entries)
+    check_rate_request(calls[0], 2000.0)
+    check_stop_request(calls[1])
+    # Afterwards only repaints' rate requests, and no stop at exit.
+    for extra in calls[2:]:
+        check_rate_request(extra, 2000.0)
+    check(entries[-1]["op"] == "Release", "the last call is %r" % entries[-1])
+    polls = [e for e in entries if e["op"] == "GetInfo" and e["item"] == PRESENCE_ITEM]
+    check(len(polls) >= 2, "%d presence polls in 2.3 s" % len(polls))
+    check(all(b["t"] - a["t"] >= 990 for a, b in zip(polls, polls[1:])), "polls closer than a second")
+
+    check(info["title"] == PANEL_TITLE, "title %r" % info["title"])
+    check(info["visible"] == 1 and info["start"] == 0, "visible, Start box clear")
+    check(info["sliders"] == {"1013": [16384, 0, 32767], "1018": [8192, 0, 32767], "1023": [2000, 0, 50000]},
+          "sliders %r" % info["sliders"])
+    combos = info["combos"]
+    check(combos["1012"] == {"selection": 3, "count": 20, "text": "* 4 per"} and
+          combos["1017"] == {"selection": 19, "count": 20, "text": "*20 per"}, "period lists %r" % combos)
+    left, top, right, bottom = info["rect"]
+    width, height = info["screen"]
+    check(left == (width - (right - left)) // 2 and top == (height - (bottom - top)) // 2,
+          "panel at %r is not centred on %r" % (info["rect"], info["screen"]))
+
+
+@case
+def displays_are_drawn_and_survive_a_repaint(rig):
+    run = Run(rig, "displays", sav=saved_state(1000, 16384, 16384, 0, 0)).start_panel()
+    time.sleep(0.3)
+    controls = run.info()["controls"]
+    shown = {d: dark_pixels(controls[str(d)]) for d in (DISPLAY1, DISPLAY2, DISPLAY_FREQUENCY)}
+    run.set_mark()
+    run.rig.poke("repaint")
+    wait_until(lambda: run.new_requests(), 5, "the repaint")
+    time.sleep(0.3)
+    repainted = {d: dark_pixels(controls[str(d)]) for d in (DISPLAY1, DISPLAY2, DISPLAY_FREQUENCY)}
+    run.key("Escape")
+    run.wait_exit()
+    # The black text is the only dark thing inside a display's rectangle:
+    # its face and sunken edge are light and mid grey.
+    for display in shown:
+        check(shown[display] > 20, "display %d blank at start (%d dark pixels)" % (display, shown[display]))
+        check(repainted[display] > 20, "display %d blank after a repaint (%d dark pixels)"
+              % (display, repainted[display]))
+
+
+@case
+def rate_read_back_is_what_runs(rig):
+    run = Run(rig, "readback", sav=saved_state(1000, 100, 100, 0, 0), env={"VBOARD_RATE": "999.5"}).start_panel()
+    run.activate()
+    run.set_mark()
+    run.key("F2")
+    # The request asks for 1000 Hz; the board answers 999.5, and that runs.
+    run.expect([("rate", 1000.0), ("stop",), ("run", 999.5)])
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+
+
+@case
+def no_driver_registered(rig):
+    sav = b"FreqIndex = 1234\r\n; kept as it was\r\n"
+    run = Run(rig, "nodriver", cfg="DeviceName = \"NoSuchBoard\"\r\n", sav=sav).start()
+    # Silent: no message box holds the program up.
+    check(run.wait_exit(10) == NO_PANEL_EXIT, "exit code")
+    check(run.log() == [], "the board was reached")
+    check(run.read_file("QorvelGen.sav") == sav, "QorvelGen.sav changed")
+    check(sorted(os.listdir(run.dir)) == ["QorvelGen.cfg", "QorvelGen.sav", "wine.log"], "files %r"
+          % os.listdir(run.dir))
+
+
+@case
+def attach_failures_show_their_message(rig):
+    sav = saved_state(777, 1, 2, 3, 4)
+    for name, env, text, last_checked in (
+            ("notopen", {"VBOARD_OPEN": "0"}, MSG_NOT_CONNECTED, "Open"),
+            ("unsuitable", {"VBOARD_INFO17": "0"}, MSG_PROPERTIES, "GetInfo")):
+        run = Run(rig, name, sav=sav, env=env).start()
+        try:
+            box = rig.poke("msgbox", 15000)
+            check(box["text"] == text, "%s: message %r" % (name, box["text"]))
+            check(box["caption"] == "" and box["owned"] == 0, "%s: box caption %r, owned %d"
+                  % (name, box["caption"], box["owned"]))
+            check(run.wait_exit() == NO_PANEL_EXIT, "%s: exit code" % name)
+        finally:
+            run.stop()
+        check(run.read_file("QorvelGen.sav") == sav, "%s: QorvelGen.sav changed" % name)
+        ops = [e["op"] for e in run.log()]
+        check(ops[-2:] == [last_checked, "Release"] and "Setup" not in ops, "%s: calls %r" % (name, ops))
+
+
+@case
+def escape_writes_the_saved_state_where_it_started(rig):
+    elsewhere = os.path.join(rig.work, "escape-elsewhere")
+    shutil.rmtree(elsewhere, ignore_errors=True)
+    os.makedirs(elsewhere)
+    # The driver changes the current directory when it opens the device.
+    run = Run(rig, "escape", sav=saved_state(1000, 0, 0, 0, 0), env={"VBOARD_CHDIR": elsewhere}).start_panel()
+    run.set_mark()
+    run.rig.poke("slider", AMPLITUDE1, 12345)
+    run.rig.poke("slider", AMPLITUDE2, 32767)
+    run.rig.poke("slider", FREQUENCY, 25000)
+    run.rig.poke("combo", PERIODS1, 7)
+    run.rig.poke("combo", PERIODS2, 19)
+    run.expect([("rate", 1000.0), ("stop",)] * 2 + [("rate", 25000.0), ("stop",)] * 3)
+    run.activate()
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+    check(run.read_file("QorvelGen.sav") == saved_state(25000, 12345, 32767, 7, 19),
+          "QorvelGen.sav is %r" % run.read_file("QorvelGen.sav"))
+    check(os.listdir(elsewhere) == [], "files in the driver's directory: %r" % os.listdir(elsewhere))
+    check(sorted(os.listdir(run.dir)) == ["QorvelGen.cfg", "QorvelGen.sav", "board.log", "wine.log"],
+          "files %r" % os.listdir(run.dir))
+
+
+@case
+def close_box_without_a_saved_state(rig):
+    run = Run(rig, "closebox", sav=None).start_panel()
+    calls = setups(run.log())
+    check_rate_request(calls[0], 1000.0)  # no saved state: 1000 Hz, amplitudes 0
+    point = run.rig.poke("closebox")
+    run.click_at(point["x"], point["y"])
+    check(run.wait_exit() == 0, "exit code")
+    check(run.read_file("QorvelGen.sav") == saved_state(1000, 0, 0, 0, 0),
+          "QorvelGen.sav is %r" % run.read_file("QorvelGen.sav"))
+    check(run.log()[-1]["op"] == "Release", "no release at exit")
+
+
+@case
+def f2_twice_also_from_a_focused_control(rig):
+    run = Run(rig, "f2", sav=saved_state(3000, 100, 200, 0, 1)).start_panel()
+    run.activate()
+    run.set_mark()
+    run.key("F2")
+    run.expect([("rate", 3000.0), ("stop",), ("run", 3000.0)])
+    check(run.info()["start"] == 1, "F2 did not check the Start box")
+    run_entry = [e for e in run.new_entries() if request(e) == ("run", 3000.0)][0]
+    check(run_entry["count"] == 2000 and run_entry["address"] == 4096 and run_entry["flag"] == 1,
+          "run request %r" % run_entry)
+    # Tab gives a control the focus; the accelerator still comes first.
+    run.key("Tab")
+    time.sleep(0.2)
+    check(run.info()["focus"] != 0, "no control has the focus")
+    run.set_mark()
+    run.key("F2")
+    run.expect([("rate", 3000.0), ("stop",)])
+    check(run.info()["start"] == 0, "F2 did not clear the Start box")
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+
+
+@case
+def write_with_start_clear_then_checked(rig):
+    run = Run(rig, "write", sav=saved_state(1000, 16384, 8192, 0, 1)).start_panel()
+    run.set_mark()
+    run.click(WRITE)
+    run.expect([("rate", 1000.0), ("stop",), ("stop",), ("write",)])
+    block = [e for e in run.new_entries() if request(e) == ("write",)][0]
+    check_block(block, 16384, 1, 8192, 2)
+    check(run.info()["start"] == 0, "Write changed the Start box")
+
+    run.set_mark()
+    run.click(START)
+    run.expect([("rate", 1000.0), ("stop",), ("run", 1000.0)], timeout=5)
+    run.set_mark()
+    run.click(WRITE)
+    run.expect([("rate", 1000.0), ("stop",), ("run", 1000.0), ("stop",), ("write",)])
+    check(run.info()["start"] == 1, "Write changed the Start box")
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+
+
+@case
+def autostart_on_then_off_pause_a_second_each(rig):
+    run = Run(rig, "autostart", sav=saved_state(2500, 100, 100, 0, 0)).start_panel()
+    run.set_mark()
+    # The second click waits in the queue while the first request pauses.
+    run.click(AUTOSTART_ON)
+    run.click(AUTOSTART_OFF)
+    run.expect([("rate", 2500.0), ("stop",), ("autostart-on", 2500.0), ("rate", 2500.0), ("stop",),
+                ("autostart-off",)], timeout=6)
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+    entries = run.log()[run.mark:]
+    on = [e for e in entries if request(e) == ("autostart-on", 2500.0)][0]
+    off = [e for e in entries if request(e) == ("autostart-off",)][0]
+    check((on["address"], on["flag"], on["count"]) == (4096, 1, 2000), "auto-start-on request %r" % on)
+    check((off["address"], off["flag"], off["count"], off["frequency"]) == (0, 1, 0, 0.0),
+          "auto-start-off request %r" % off)
+    after_on = entries[entries.index(on) + 1]
+    after_off = entries[entries.index(off) + 1]
+    # Nothing reaches the board during either pause.
+    check(after_on["t"] - on["t"] >= 995, "%d ms after auto-start on" % (after_on["t"] - on["t"]))
+    check(after_off["t"] - off["t"] >= 995, "%d ms after auto-start off" % (after_off["t"] - off["t"]))
+
+
+@case
+def periods_list_applies_when_it_closes(rig):
+    run = Run(rig, "periods", sav=saved_state(1000, 16384, 16384, 0, 0)).start_panel()
+    # Open the list with the mouse, pick the next entry with the keyboard.
+    run.set_mark()
+    run.click(PERIODS1)
+    time.sleep(0.3)
+    run.key("Down", "Return")
+    run.expect([("rate", 1000.0), ("stop",)])
+    check(run.info()["combos"]["1012"]["selection"] == 1, "selection did not move")
+    # Closing it again without a change applies again.
+    run.set_mark()
+    run.click(PERIODS1)
+    time.sleep(0.3)
+    run.key("Return")
+    run.expect([("rate", 1000.0), ("stop",)])
+    # An arrow key on the closed list changes the choice without applying...
+    run.set_mark()
+    run.key("Down")
+    time.sleep(0.5)
+    check(run.info()["combos"]["1012"]["selection"] == 2, "the arrow key did not move the selection")
+    check(run.new_requests() == [], "a closed list applied: %r" % run.new_requests())
+    # ...and a Write picks it up: three periods on channel 1.
+    run.click(WRITE)
+    run.expect([("rate", 1000.0), ("stop",), ("stop",), ("write",)])
+    block = [e for e in run.new_entries() if request(e) == ("write",)][0]
+    check_block(block, 16384, 3, 16384, 1)
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+    check(run.read_file("QorvelGen.sav") == saved_state(1000, 16384, 16384, 2, 0), "saved state")
+
+
+@case
+def spinner_steps_and_the_top_of_the_range(rig):
+    run = Run(rig, "spinner", sav=saved_state(50000, 100, 100, 0, 0)).start_panel()
+    left, top, right, bottom = run.info()["controls"][str(SPIN_FREQUENCY)]
+    up = ((left + right) // 2, top + (bottom - top) // 4)
+    down = ((left + right) // 2, bottom - (bottom - top) // 4)
+    # A click gives two notifications (the step, then the end of the
+    # scroll); each applies, the second with a step of 0.
+    run.set_mark()
+    run.click_at(*up)
+    run.expect([("rate", 50000.0), ("stop",), ("rate", 50000.0), ("stop",)])
+    check(all(r == ("rate", 50000.0) for r in run.new_requests() if r[0] == "rate"),
+          "rates %r" % run.new_requests())
+    check(run.info()["sliders"]["1023"][0] == 50000, "the slider left the top")
+    run.set_mark()
+    run.click_at(*down)
+    run.expect([("rate", 49999.0), ("stop",), ("rate", 49999.0), ("stop",)])
+
+    left, top, right, bottom = run.info()["controls"][str(SPIN1)]
+    run.click_at((left + right) // 2, top + (bottom - top) // 4)
+    run.click_at((left + right) // 2, top + (bottom - top) // 4)
+    run.click_at((left + right) // 2, bottom - (bottom - top) // 4)
+    wait_until(lambda: run.info()["sliders"]["1013"][0] == 101, 5, "amplitude 1 at 101")
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+    check(run.read_file("QorvelGen.sav") == saved_state(49999, 101, 100, 0, 0),
+          "QorvelGen.sav is %r" % run.read_file("QorvelGen.sav"))
+
+
+@case
+def frequency_slider_at_zero_applies_one_hertz(rig):
+    run = Run(rig, "slider0", sav=saved_state(1000, 100, 100, 0, 0)).start_panel()
+    run.set_mark()
+    run.rig.poke("slider", FREQUENCY, 0)
+    run.expect([("rate", 1.0), ("stop",)])
+    check(run.info()["sliders"]["1023"][0] == 0, "the slider does not rest at 0")
+    run.set_mark()
+    run.rig.poke("slider", AMPLITUDE2, 40000)  # the trackbar holds it at 32767
+    run.expect([("rate", 1.0), ("stop",)])
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+    check(run.read_file("QorvelGen.sav") == saved_state(1, 100, 32767, 0, 0),
+          "QorvelGen.sav is %r" % run.read_file("QorvelGen.sav"))
+
+
+@case
+def repaint_sends_the_rate_only(rig):
+    run = Run(rig, "repaint", sav=saved_state(4321, 100, 100, 0, 0)).start_panel()
+    run.activate()
+    run.key("F2")  # running, so a stray stop or run would show
+    wait_until(lambda: ("run", 4321.0) in run.requests(), 5, "the run request")
+    time.sleep(0.5)
+    run.set_mark()
+    time.sleep(0.5)
+    check(run.new_requests() == [], "requests without a repaint: %r" % run.new_requests())
+    run.rig.poke("repaint")
+    wait_until(lambda: run.new_requests(), 5, "the repaint's request")
+    time.sleep(0.3)
+    got = run.new_requests()
+    check(got and all(r == ("rate", 4321.0) for r in got), "a repaint sent %r" % got)
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+
+
+@case
+def board_gone_while_running(rig):
+    run = Run(rig, "gone", sav=saved_state(1500, 300, 400, 5, 6), env={"VBOARD_GONE_AFTER": "2"}).start_panel()
+    run.activate()
+    run.key("F2")
+    try:
+        box = rig.poke("msgbox", 8000)
+        check(box["text"] == MSG_GONE, "message box %r" % box)
+        check(box["owned_by_panel"] == 1 and box["caption"] == PANEL_TITLE,
+              "box owned by panel %d, caption %r" % (box["owned_by_panel"], box["caption"]))
+        check(run.wait_exit() == 0, "exit code")
+    finally:
+        run.stop()
+    entries = run.log()
+    polls = [e["value"] for e in entries if e["op"] == "GetInfo" and e["item"] == PRESENCE_ITEM]
+    check(polls == [1, 1, 0], "presence answers %r" % polls)
+    check(entries[-1]["op"] == "Release" and request(entries[-2]) is None, "calls at the end: %r" % entries[-2:])
+    check(run.read_file("QorvelGen.sav") == saved_state(1500, 300, 400, 5, 6), "saved state")
+
+
+@case
+def hover_help_opens_a_balloon(rig):
+    cfg = "DeviceName = \"QorvelE\"\r\nHelpPreDelay = 150\r\nHelpPostDelay = 500\r\n"
+    run = Run(rig, "hover", cfg=cfg, sav=saved_state(1000, 100, 100, 0, 0)).start_panel()
+    x, y = run.centre(WRITE)
+    run.rig.xdotool("mousemove", x, y)
+    balloon = wait_until(lambda: run.rig.poke("balloon", check_rc=False).get("rect"), 5, "a help balloon")
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+    check(balloon[2] > balloon[0] and balloon[3] > balloon[1], "balloon rectangle %r" % balloon)
+
+
+@case
+def no_hover_help_when_its_delay_is_zero(rig):
+    run = Run(rig, "nohover", sav=saved_state(1000, 100, 100, 0, 0)).start_panel()
+    x, y = run.centre(WRITE)
+    run.rig.xdotool("mousemove", x, y)
+    time.sleep(1.5)
+    balloon = run.rig.poke("balloon", check_rc=False)
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+    check("rect" not in balloon, "a balloon opened: %r" % balloon)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", required=True, help="the win64 build folder")
+    parser.add_argument("-k", dest="only", help="run only cases whose name contains this")
+    args = parser.parse_args()
+
+    rig = Rig(args.build)
+    passed = failed = 0
+    problems = [name for name in ("DISPLAY", "WINEPREFIX") if not os.environ.get(name)]
+    problems += [path for path in (rig.exe, rig.poke_exe) if not os.path.exists(path)]
+    if problems:
+        print("e2e: the rig is not ready: missing %s" % ", ".join(problems))
+        print("e2e: 0 passed, 1 failed")
+        return 1
+    os.makedirs(rig.work, exist_ok=True)
+
+    for function in CASES:
+        name = function.__name__
+        if args.only and args.only not in name:
+            continue
+        began = time.monotonic()
+        try:
+            function(rig)
+        except Exception as error:  # a case's failure must not stop the others
+            failed += 1
+            print("FAIL %s (%.1f s): %s" % (name, time.monotonic() - began, error))
+            if not isinstance(error, CaseFailure):
+                traceback.print_exc()
+        else:
+            passed += 1
+            print("ok   %s (%.1f s)" % (name, time.monotonic() - began))
+        finally:
+            for run in rig.runs:
+                run.stop()
+            rig.runs.clear()
+        sys.stdout.flush()
+    print("e2e: %d passed, %d failed" % (passed, failed))
+    return 0 if failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
