@@ -2,9 +2,13 @@
 # template, a persistent wineserver and a keeper process. Sourced by
 # scripts/test and scripts/run.
 #
-#   rig_up RIG_DIR WIN_BUILD_DIR   brings it up and exports the environment
+#   rig_up RIG_DIR WIN_BUILD_DIR [--use-display]
+#                                  brings it up and exports the environment;
+#                                  --use-display runs on the DISPLAY already
+#                                  set instead of a private virtual X server
 #   rig_down                       stops what rig_up started, by pid
 #   rig_register_board NAME DLL    registers a driver under NAME in the prefix
+#   rig_restart_wine               ends the prefix's Windows processes, starts afresh
 
 WINE64=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver64
@@ -33,11 +37,16 @@ rig__template() {
 }
 
 rig_up() {
-  local rig_dir=$1 win_build=$2
+  local rig_dir=$1 win_build=$2 display_mode=${3:-}
   mkdir -p "$rig_dir"
   rig_dir=$(cd "$rig_dir" && pwd)
   RIG_DIR=$rig_dir
   rig__template "$(dirname "$rig_dir")/wine-template"
+
+  if [ "$display_mode" = --use-display ] && [ -n "${DISPLAY:-}" ]; then
+    rig__up_wine "$rig_dir" "$win_build"
+    return
+  fi
 
   # A virtual X server on a free display; it writes the display number to
   # fd 3 once it is ready.
@@ -54,7 +63,12 @@ rig_up() {
     return 1
   fi
   export DISPLAY=":$(head -n1 "$rig_dir/display")"
+  rig__up_wine "$rig_dir" "$win_build"
+}
 
+# The prefix, the environment, the server and the keeper, on $DISPLAY.
+rig__up_wine() {
+  local rig_dir=$1 win_build=$2
   rm -rf "$rig_dir/prefix"
   cp -a "$(dirname "$rig_dir")/wine-template" "$rig_dir/prefix"
   export WINEPREFIX=$rig_dir/prefix
@@ -64,12 +78,27 @@ rig_up() {
   unset LC_ALL
   export LANG=ru_RU.UTF-8
 
-  "$WINESERVER" -p >"$rig_dir/wineserver.log" 2>&1
-  if [ -x "$win_build/tests/rig/rig_keeper.exe" ]; then
-    "$WINE64" "$win_build/tests/rig/rig_keeper.exe" >"$rig_dir/keeper.log" 2>&1 &
+  RIG_WIN_BUILD=$win_build
+  rig__start_wine
+  rig__log "up: DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX"
+}
+
+rig__start_wine() {
+  "$WINESERVER" -p >>"$RIG_DIR/wineserver.log" 2>&1
+  if [ -x "$RIG_WIN_BUILD/tests/rig/rig_keeper.exe" ]; then
+    "$WINE64" "$RIG_WIN_BUILD/tests/rig/rig_keeper.exe" >"$RIG_DIR/keeper.log" 2>&1 &
     RIG_KEEPER_PID=$!
   fi
-  rig__log "up: DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX"
+}
+
+# Ends every Windows process of the prefix and starts the server afresh, so
+# nothing one test layer left behind (a window, a stuck process) meets the next.
+rig_restart_wine() {
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  "$WINESERVER" -w >/dev/null 2>&1 || true
+  if [ -n "${RIG_KEEPER_PID:-}" ]; then wait "$RIG_KEEPER_PID" 2>/dev/null || true; fi
+  RIG_KEEPER_PID=
+  rig__start_wine
 }
 
 rig_register_board() {
