@@ -13,7 +13,11 @@
 //   qorvel_poke repaint                   invalidates the panel's client area
 //   qorvel_poke closebox                  screen point of the caption's close box
 //   qorvel_poke msgbox MS                 waits for a message box, reads it, presses OK
-//   qorvel_poke balloon                   the rectangle of a visible help balloon
+//   qorvel_poke balloon                   the rectangle and text of a visible help balloon
+//   qorvel_poke watch MS                  says it is ready, then for MS milliseconds
+//                                         records every change of the cursor position
+//                                         and of the visible balloons; at the end the
+//                                         panel thread's focus and active window
 #include <windows.h>
 #include <commctrl.h>
 
@@ -21,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 constexpr char PanelTitle[] = "  QorvelGen SE v 1.2 [ Apr 17 2007 ]";
@@ -28,6 +33,7 @@ constexpr char DialogClass[] = "#32770";
 constexpr char BalloonClass[] = "WindowsHelperClass";
 constexpr UINT SendTimeoutMs = 10000;
 constexpr int MessageBoxTextId = 0xFFFF;
+constexpr int WatchStepMs = 10;
 
 const int sliders[] = {1013, 1018, 1023};
 const int combos[] = {1012, 1017};
@@ -109,6 +115,22 @@ HWND WaitFor(Find find, int milliseconds) {
     }
 }
 
+GUITHREADINFO PanelThreadInfo(HWND panel) {
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
+    GetGUIThreadInfo(GetWindowThreadProcessId(panel, nullptr), &thread);
+    return thread;
+}
+
+// The keyboard focus in the panel's thread: the id of the panel's control
+// that has it, 0 for the panel itself or none, -1 for any other window (a
+// help balloon, say).
+int FocusId(HWND panel) {
+    HWND focus = PanelThreadInfo(panel).hwndFocus;
+    if (focus == nullptr || focus == panel) return 0;
+    return IsChild(panel, focus) ? GetDlgCtrlID(focus) : -1;
+}
+
 int Info(HWND panel) {
     char title[256] = "";
     GetWindowTextA(panel, title, sizeof title);
@@ -123,11 +145,7 @@ int Info(HWND panel) {
                   GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), IsWindowVisible(panel) ? 1 : 0,
                   IsIconic(panel) ? 1 : 0, static_cast<int>(IsDlgButtonChecked(panel, 1010)));
     out += text;
-    // The control with the keyboard focus in the panel's thread (0: none, or the panel).
-    GUITHREADINFO thread = {};
-    thread.cbSize = sizeof thread;
-    GetGUIThreadInfo(GetWindowThreadProcessId(panel, nullptr), &thread);
-    std::snprintf(text, sizeof text, ",\"focus\":%d", thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0);
+    std::snprintf(text, sizeof text, ",\"focus\":%d", FocusId(panel));
     out += text;
     out += ",\"sliders\":{";
     for (int id : sliders) {
@@ -206,9 +224,81 @@ int MessageBoxRead(int milliseconds) {
     return 0;
 }
 
+// The visible help balloons, each as a JSON object with its window handle,
+// rectangle and window text.
+BOOL CALLBACK AddBalloon(HWND window, LPARAM context) {
+    char className[32] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (std::strcmp(className, BalloonClass) != 0 || !IsWindowVisible(window)) return TRUE;
+    RECT r;
+    GetWindowRect(window, &r);
+    char text[1024] = "";
+    GetWindowTextA(window, text, sizeof text);
+    char head[40];
+    std::snprintf(head, sizeof head, "{\"window\":%llu,\"rect\":",
+                  static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+    reinterpret_cast<std::vector<std::string>*>(context)->push_back(head + RectJson(r) + ",\"text\":" +
+                                                                    Quoted(text) + "}");
+    return TRUE;
+}
+
+std::vector<std::string> Balloons() {
+    std::vector<std::string> balloons;
+    EnumWindows(AddBalloon, reinterpret_cast<LPARAM>(&balloons));
+    return balloons;
+}
+
+int Balloon() {
+    const std::vector<std::string> balloons = Balloons();
+    if (balloons.empty()) {
+        std::puts("{\"error\":\"no balloon\"}");
+        return 1;
+    }
+    std::puts(balloons.front().c_str());
+    return 0;
+}
+
+// Samples the cursor and the balloons every few milliseconds and keeps each
+// state that differs from the one before, with the time it was first seen
+// ("t") and the time of the sample before it ("since"), so the change
+// happened in between. Times are milliseconds from the ready line.
+int Watch(HWND panel, int milliseconds) {
+    // The first cursor reading connects to the display and takes a while:
+    // done before the ready line, so the first sample is quick.
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    std::puts("{\"ready\":1}");
+    std::fflush(stdout);
+    const ULONGLONG began = GetTickCount64();
+    std::string changes, last;
+    ULONGLONG since = 0;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64() - began;
+        GetCursorPos(&cursor);
+        char text[80];
+        std::snprintf(text, sizeof text, "\"cursor\":[%ld,%ld],\"balloons\":[", cursor.x, cursor.y);
+        std::string state = text;
+        const std::vector<std::string> balloons = Balloons();
+        for (size_t i = 0; i < balloons.size(); ++i) state += (i ? "," : "") + balloons[i];
+        state += "]";
+        if (state != last) {
+            std::snprintf(text, sizeof text, "%s{\"since\":%llu,\"t\":%llu,", changes.empty() ? "" : ",", since,
+                          now);
+            changes += text + state + "}";
+            last = state;
+        }
+        since = now;
+        if (now >= static_cast<ULONGLONG>(milliseconds)) break;
+        Sleep(WatchStepMs);
+    }
+    std::printf("{\"changes\":[%s],\"end\":%llu,\"focus\":%d,\"active\":%d}\n", changes.c_str(), since,
+                FocusId(panel), PanelThreadInfo(panel).hwndActive == panel ? 1 : 0);
+    return 0;
+}
+
 int Usage() {
     std::fputs("usage: qorvel_poke info|wait-panel MS|click ID|slider ID POS|combo ID INDEX|"
-               "repaint|closebox|msgbox MS|balloon\n",
+               "repaint|closebox|msgbox MS|balloon|watch MS\n",
                stderr);
     return 2;
 }
@@ -220,17 +310,7 @@ int main(int argc, char** argv) {
     auto number = [&](int index) { return index < argc ? std::atoi(argv[index]) : 0; };
 
     if (command == "msgbox") return MessageBoxRead(number(2));
-    if (command == "balloon") {
-        HWND balloon = FindWindowA(BalloonClass, nullptr);
-        if (!balloon || !IsWindowVisible(balloon)) {
-            std::puts("{\"error\":\"no balloon\"}");
-            return 1;
-        }
-        RECT r;
-        GetWindowRect(balloon, &r);
-        std::printf("{\"rect\":%s}\n", RectJson(r).c_str());
-        return 0;
-    }
+    if (command == "balloon") return Balloon();
     if (command == "wait-panel") {
         HWND panel = WaitFor([] { HWND p = FindPanel(); return p && IsWindowVisible(p) ? p : nullptr; },
                              number(2));
@@ -245,6 +325,7 @@ int main(int argc, char** argv) {
     }
     if (command == "info") return Info(panel);
     if (command == "closebox") return CloseBox(panel);
+    if (command == "watch" && argc == 3) return Watch(panel, number(2));
     if (command == "repaint") {
         InvalidateRect(panel, nullptr, TRUE);
         return 0;

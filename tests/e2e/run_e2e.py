@@ -26,6 +26,7 @@ import traceback
 
 WINE = "/usr/lib/wine/wine64"
 IMPORT = "/usr/bin/import"
+CONVERT = "/usr/bin/convert"
 PANEL_TITLE = "  QorvelGen SE v 1.2 [ Apr 17 2007 ]"
 NO_PANEL_EXIT = 254  # -2, as the shell sees it
 
@@ -45,6 +46,20 @@ AUTOSTART_ON, AUTOSTART_OFF, DISPLAY_FREQUENCY = 1025, 1026, 1027
 # A configuration without hover help, so no balloon covers what a case
 # clicks or photographs.
 QUIET_CFG = "DeviceName = \"QorvelE\"\r\nHelpPreDelay = 0\r\n"
+
+# Hover help with a short tick, long enough to stay steady on a busy machine.
+HOVER_PERIOD = 400  # ms
+HOVER_CFG = "DeviceName = \"QorvelE\"\r\nHelpPreDelay = %d\r\nHelpPostDelay = 4000\r\n" % HOVER_PERIOD
+
+HELP_TEXTS = {
+    START: "Запуск или остановка генератора, команда доступна с помощью клавиши F2. Воспроизводится "
+           "сигнал, предварительно записанный в память начиная с адреса 1024*4.",
+    WRITE: "Запись формы сигнала в устройство. Чтобы поменять амплитуду или поменять количество периодов "
+           "сигнала, необходимо записать его в память устройства. Следует минимизировать количество "
+           "записей. Именно поэтому запись не производится автоматически.",
+    AMPLITUDE1: "Амплитуда сигнала для канала 1. Максимально +-10 volt. Для того, чтобы изменения вступили "
+                "в силу, необходимо записать сигнал в память.",
+}
 
 
 def saved_state(freq, amp1, amp2, mode1, mode2):
@@ -128,6 +143,23 @@ class Rig:
     @staticmethod
     def xdotool(*args):
         subprocess.run(["xdotool"] + [str(a) for a in args], check=True, timeout=10)
+
+    def watch(self, milliseconds, action):
+        """Does `action` while qorvel_poke watches the cursor and the help
+        balloons for `milliseconds`; returns what it saw."""
+        watcher = subprocess.Popen([WINE, self.poke_exe, "watch", str(milliseconds)], stdout=subprocess.PIPE,
+                                   stderr=subprocess.DEVNULL)
+        try:
+            ready = watcher.stdout.readline()
+            check(ready.startswith(b'{"ready"'), "qorvel_poke watch: %r" % ready)
+            action()
+            out, _ = watcher.communicate(timeout=milliseconds / 1000 + 30)
+        finally:
+            if watcher.poll() is None:
+                watcher.kill()
+                watcher.wait()
+        check(watcher.returncode == 0, "qorvel_poke watch: exit %d" % watcher.returncode)
+        return json.loads(out.decode("cp1251"))
 
 
 class Run:
@@ -300,24 +332,60 @@ def check_block(entry, amplitude1, periods1, amplitude2, periods2):
                   "channel %d peaks %d/%d, not +-%d" % (index + 1, max(samples), min(samples), amplitude))
 
 
-def dark_pixels(rect):
-    """Pixels darker than mid-grey on the screen inside rect."""
+def area(rect):
+    return (rect[2] - rect[0]) * (rect[3] - rect[1])
+
+
+def crop(rect):
+    """The -crop geometry of a screen rectangle."""
     left, top, right, bottom = rect
-    shot = subprocess.run([IMPORT, "-window", "root", "-crop", "%dx%d+%d+%d" % (right - left, bottom - top,
-                                                                              left, top), "ppm:-"],
-                          stdout=subprocess.PIPE, check=True, timeout=20).stdout
+    return "%dx%d+%d+%d" % (right - left, bottom - top, left, top)
+
+
+def ppm_pixels(ppm):
+    """The width and the RGB bytes of a binary PPM image, one byte a sample."""
     # P6 header: magic, width, height, maximum, each followed by whitespace.
     fields, pos = [], 0
     while len(fields) < 4:
-        while shot[pos:pos + 1].isspace():
+        while ppm[pos:pos + 1].isspace():
             pos += 1
         end = pos
-        while not shot[end:end + 1].isspace():
+        while not ppm[end:end + 1].isspace():
             end += 1
-        fields.append(shot[pos:end])
+        fields.append(ppm[pos:end])
         pos = end
-    pixels = shot[pos + 1:]
+    pixels = ppm[pos + 1:]  # one whitespace byte after the maximum
+    # import writes 16 bits a sample, most significant byte first.
+    return int(fields[1]), pixels[::2] if int(fields[3]) > 255 else pixels
+
+
+def screen_pixels(rect):
+    """The width and the RGB bytes of the screen inside rect."""
+    return ppm_pixels(subprocess.run([IMPORT, "-window", "root", "-crop", crop(rect), "ppm:-"],
+                                     stdout=subprocess.PIPE, check=True, timeout=20).stdout)
+
+
+def dark_pixels(rect):
+    """Pixels darker than mid-grey on the screen inside rect."""
+    _, pixels = screen_pixels(rect)
     return sum(1 for i in range(0, len(pixels) - 2, 3) if pixels[i] + pixels[i + 1] + pixels[i + 2] < 3 * 96)
+
+
+def became(seen, test, what):
+    """The first state in a watch's record that passes `test`; it must not
+    have passed from the start."""
+    for state in seen["changes"]:
+        if test(state):
+            check(state["t"] > 0, "%s already when the watch began" % what)
+            return state
+    raise CaseFailure("no %s in %d ms: %r" % (what, seen["end"], seen["changes"]))
+
+
+def check_help_text(balloon, control):
+    """Checks, byte for byte in code page 1251, that the balloon shows the
+    control's help text."""
+    got, want = balloon["text"].encode("cp1251"), HELP_TEXTS[control].encode("cp1251")
+    check(got == want, "balloon over %d says %r, not %r" % (control, got.decode("cp1251"), HELP_TEXTS[control]))
 
 
 # --- the cases -----------------------------------------------------------
@@ -485,7 +553,7 @@ def f2_twice_also_from_a_focused_control(rig):
     # Tab gives a control the focus; the accelerator still comes first.
     run.key("Tab")
     time.sleep(0.2)
-    check(run.info()["focus"] != 0, "no control has the focus")
+    check(run.info()["focus"] > 0, "no control has the focus")
     run.set_mark()
     run.key("F2")
     run.expect([("rate", 3000.0), ("stop",)])
@@ -655,16 +723,139 @@ def board_gone_while_running(rig):
     check(run.read_file("QorvelGen.sav") == saved_state(1500, 300, 400, 5, 6), "saved state")
 
 
+def photograph_balloon(rig, panel, balloon, before):
+    """Leaves a picture of the panel with the balloon in the work folder,
+    reads it back and counts, inside the balloon's rectangle, the pixels that
+    differ from the screen `before` it (its bubble) and, between the first
+    and the last of those on each row, the black ones (its text: the texture
+    and the frame are lighter)."""
+    union = [min(panel[0], balloon["rect"][0]), min(panel[1], balloon["rect"][1]),
+             max(panel[2], balloon["rect"][2]), max(panel[3], balloon["rect"][3])]
+    shot = os.path.join(rig.work, "panel-with-balloon.png")
+    subprocess.run([IMPORT, "-window", "root", "-crop", crop(union), "+repage", shot], check=True, timeout=20)
+    print("     screenshot: %s" % shot)
+    width, pixels = ppm_pixels(subprocess.run([CONVERT, shot, "ppm:-"], stdout=subprocess.PIPE, check=True,
+                                              timeout=20).stdout)
+    check(width == union[2] - union[0] and len(pixels) == 3 * area(union), "the picture is not %r" % union)
+    left, top, right, bottom = balloon["rect"]
+    changed = text = 0
+    for y in range(top, bottom):
+        start = (y - union[1]) * width + left - union[0]
+        row = pixels[3 * start:3 * (start + right - left)]
+        was = before[1][3 * (y * before[0] + left):3 * (y * before[0] + right)]
+        bubble = [x for x in range(right - left) if row[3 * x:3 * x + 3] != was[3 * x:3 * x + 3]]
+        changed += len(bubble)
+        if bubble:
+            text += sum(1 for x in range(bubble[0], bubble[-1]) if sum(row[3 * x:3 * x + 3]) < 3 * 32)
+    return changed, text
+
+
+def wait_for_balloon(rig, what):
+    """The help balloon, once one is up."""
+    def up():
+        balloon = rig.poke("balloon", check_rc=False)
+        return balloon if "text" in balloon else None
+    return wait_until(up, 5, what)
+
+
+def hover_run(rig, name):
+    """A run with hover help, its panel up and no balloon: the cursor waits
+    off the panel until then."""
+    rig.xdotool("mousemove", 0, 0)
+    run = Run(rig, name, cfg=HOVER_CFG, sav=saved_state(1000, 100, 100, 0, 0)).start_panel()
+    check(rig.poke("balloon", check_rc=False) == {"error": "no balloon"}, "a balloon before the cursor came")
+    return run
+
+
+def check_anchor(balloon, point, screen):
+    """With room above the cursor, the balloon's tail tip, its bottom left
+    corner, is at the cursor; where the screen has no room for it on the
+    right, it is mirrored and the tip is its bottom right corner."""
+    left, top, right, bottom = balloon["rect"]
+    x, y = point
+    room_on_right = x <= screen[0] - (right - left) - 1
+    tip = (left if room_on_right else right, bottom)
+    check(y - (bottom - top) >= 0 and tip == point, "balloon at %r for the cursor at %r" % (balloon["rect"], point))
+
+
 @case
-def hover_help_opens_a_balloon(rig):
-    cfg = "DeviceName = \"QorvelE\"\r\nHelpPreDelay = 150\r\nHelpPostDelay = 500\r\n"
-    run = Run(rig, "hover", cfg=cfg, sav=saved_state(1000, 100, 100, 0, 0)).start_panel()
-    x, y = run.centre(WRITE)
-    run.rig.xdotool("mousemove", x, y)
-    balloon = wait_until(lambda: run.rig.poke("balloon", check_rc=False).get("rect"), 5, "a help balloon")
+def hover_help_opens_on_the_second_tick_and_keeps_the_focus(rig):
+    run = hover_run(rig, "hover")
+    run.activate()
+    run.key("Tab")
+    time.sleep(0.2)
+    focus = run.info()["focus"]
+    check(focus > 0, "Tab gave no control the focus")
+    point = run.centre(WRITE)
+    info = run.info()
+    before = screen_pixels([0, 0] + info["screen"])  # to tell the balloon's pixels
+    seen = rig.watch(4 * HOVER_PERIOD, lambda: rig.xdotool("mousemove", *point))
+    arrived = became(seen, lambda state: state["cursor"] == list(point), "cursor on the Write button")
+    opened = became(seen, lambda state: state["balloons"], "balloon")
+    # Opened by the second tick after the cursor came: one to two periods
+    # later. The bounds below are the longest and shortest delays the samples
+    # allow; the margins are for late ticks on a busy machine.
+    longest, shortest = opened["t"] - arrived["since"], opened["since"] - arrived["t"]
+    check(longest >= HOVER_PERIOD * 3 // 4, "the balloon opened %d ms after the cursor came" % longest)
+    check(shortest <= 3 * HOVER_PERIOD, "the balloon opened %d ms after the cursor came" % shortest)
+    check(len(opened["balloons"]) == 1, "balloons %r" % opened["balloons"])
+    balloon = opened["balloons"][0]
+    check_help_text(balloon, WRITE)
+    check_anchor(balloon, point, info["screen"])
+    # Further ticks over the same control leave it as it is.
+    later = seen["changes"][seen["changes"].index(opened) + 1:]
+    check(all(state["balloons"] == opened["balloons"] for state in later), "the balloon changed: %r" % later)
+    check(seen["end"] - opened["t"] >= HOVER_PERIOD, "no tick after the opening was watched")
+    check(seen["focus"] == focus and seen["active"] == 1, "focus on %d (was %d), panel active %d"
+          % (seen["focus"], focus, seen["active"]))
+
+    changed, text = photograph_balloon(rig, info["rect"], balloon, before)
+    check(changed >= area(balloon["rect"]) // 3, "the balloon changed only %d pixels on the screen" % changed)
+    check(text >= 1000, "only %d text pixels in the balloon" % text)
     run.key("Escape")
     check(run.wait_exit() == 0, "exit code")
-    check(balloon[2] > balloon[0] and balloon[3] > balloon[1], "balloon rectangle %r" % balloon)
+
+
+@case
+def hover_help_moves_from_write_to_start(rig):
+    run = hover_run(rig, "hover-move")
+    rig.xdotool("mousemove", *run.centre(WRITE))
+    write = wait_for_balloon(rig, "the Write button's balloon")
+    check_help_text(write, WRITE)
+    point = run.centre(START)
+    seen = rig.watch(4 * HOVER_PERIOD, lambda: rig.xdotool("mousemove", *point))
+    arrived = became(seen, lambda state: state["cursor"] == list(point), "cursor on the Start box")
+    closed = became(seen, lambda state: write not in state["balloons"], "close of the Write button's balloon")
+    opened = became(seen, lambda state: state["balloons"] and write not in state["balloons"], "new balloon")
+    # The first tick over the Start box closes the old balloon, and only the
+    # next one opens the new balloon.
+    check(closed["balloons"] == [], "with the close came %r" % closed["balloons"])
+    check(closed["t"] > arrived["since"], "the Write button's balloon closed before the cursor left")
+    check(closed["since"] - arrived["t"] <= HOVER_PERIOD + 200, "the Write button's balloon closed %d ms after "
+          "the cursor came" % (closed["since"] - arrived["t"]))
+    longest, shortest = opened["t"] - closed["since"], opened["since"] - closed["t"]
+    check(HOVER_PERIOD // 2 <= longest and shortest <= HOVER_PERIOD * 3 // 2,
+          "the new balloon opened %d to %d ms after the close" % (shortest, longest))
+    check(len(opened["balloons"]) == 1, "balloons %r" % opened["balloons"])
+    check_help_text(opened["balloons"][0], START)
+    check_anchor(opened["balloons"][0], point, run.info()["screen"])
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+
+
+@case
+def no_hover_help_over_the_frequency_slider(rig):
+    run = hover_run(rig, "hover-slider")
+    point = run.centre(FREQUENCY)
+    seen = rig.watch(5 * HOVER_PERIOD, lambda: rig.xdotool("mousemove", *point))
+    arrived = became(seen, lambda state: state["cursor"] == list(point), "cursor on the frequency slider")
+    check(seen["end"] - arrived["t"] >= 4 * HOVER_PERIOD, "only %d ms watched" % (seen["end"] - arrived["t"]))
+    check(not any(state["balloons"] for state in seen["changes"]), "a balloon opened: %r" % seen["changes"])
+    # The amplitude slider of channel 1 has help: the ticks do run.
+    rig.xdotool("mousemove", *run.centre(AMPLITUDE1))
+    check_help_text(wait_for_balloon(rig, "the amplitude slider's balloon"), AMPLITUDE1)
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
 
 
 @case
