@@ -12,7 +12,7 @@
 
 #include "framework/WindowObject.h"
 #include "help/BalloonGeometry.h"
-#include "help/GdiHandles.h"
+#include "framework/GdiHandles.h"
 #include "help/TiledBitmap.h"
 
 // What the hover tracker needs of a help popup.

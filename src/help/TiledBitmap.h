@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "help/GdiHandles.h"
+#include "framework/GdiHandles.h"
 
 class TiledBitmap {
 public:

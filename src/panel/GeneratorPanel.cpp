@@ -10,7 +10,7 @@
 
 #include "app/GeneratorApp.h"
 #include "device/GeneratorCommands.h"
-#include "help/GdiHandles.h"
+#include "framework/GdiHandles.h"
 #include "help/HelpTable.h"
 #include "help/HoverHelp.h"
 #include "panel/DisplayText.h"

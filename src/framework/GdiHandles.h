@@ -1,6 +1,7 @@
-// Small owners for the GDI objects the balloon makes: each is released where
-// it was made, and every object selected into a device context is put back
-// before the context is released.
+// Small owners for GDI objects and device contexts, shared by the panel and
+// the help balloon: each object is released where it was made, and every
+// object selected into a device context is put back before the context is
+// released.
 #pragma once
 
 #include <windows.h>
