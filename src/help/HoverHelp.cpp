@@ -1,5 +1,7 @@
 #include "help/HoverHelp.h"
 
+#include <new>
+
 constinit HoverHelp hoverHelp;
 
 namespace {
@@ -78,14 +80,24 @@ void HoverHelp::Tick(HWND panel) {
 
     // Opening or closing a balloon may move the keyboard focus; it comes back.
     HWND focus = GetFocus();
-    facts.openComboBox = IsOpenComboBox(RowControl(panel, *facts.hit));
+    // Only a control the cursor stays on can be due for help; only then is
+    // it asked whether its list is open.
+    facts.openComboBox =
+        facts.hit->controlId == track.lastControlId && IsOpenComboBox(RowControl(panel, *facts.hit));
     const HoverStep step = DecideHover(track, facts);
     track = step.track;
     if (step.action == HoverAction::CloseBalloon) {
         Forget();
     } else if (step.action == HoverAction::ShowBalloon) {
-        balloon = std::make_unique<HelpBalloon>(bitmapId);
-        balloon->Show(panel, step.text, cursor.x, cursor.y, postDelay);
+        // Out of memory: nothing is shown, and nothing is tried again until
+        // the cursor reaches another control. No exception may leave a timer
+        // procedure.
+        try {
+            balloon = std::make_unique<HelpBalloon>(bitmapId);
+        } catch (const std::bad_alloc&) {
+            balloon.reset();
+        }
+        if (balloon) balloon->Show(panel, step.text, cursor.x, cursor.y, postDelay);
     }
     if (focus != nullptr) SetFocus(focus);
 }
