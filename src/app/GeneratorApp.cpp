@@ -7,7 +7,6 @@
 namespace {
 constexpr char ConfigurationFile[] = "QorvelGen.cfg";
 constexpr char SavedStateFile[] = "QorvelGen.sav";
-constexpr UINT_PTR PresenceTimer = 1;
 }  // namespace
 
 GeneratorApp::GeneratorApp() {

@@ -10,6 +10,13 @@
 #include "device/AdcDevice.h"
 #include "device/Synthesis.h"
 
+// The ranges of the chosen values, held by the saved-state reader and by the
+// panel alike.
+constexpr int32_t MaxAmplitudeCode = 0x7FFF;
+constexpr int32_t MinSamplingFrequency = 1;
+constexpr int32_t MaxSamplingFrequency = 50000;
+constexpr int32_t MaxModeIndex = 19;  // 20 periods per block
+
 struct GeneratorState {
     int32_t HelpPreDelay = 10000;  // ms the cursor must rest before help shows; 0 = off
     int32_t HelpPostDelay = 4000;  // base display time of a help balloon, ms

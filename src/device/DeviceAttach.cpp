@@ -11,8 +11,6 @@ constexpr char UnsuitableDevice[] = "Свойства устройства не 
 constexpr char DeviceNotAvailable[] = "Устройство не подключено или используется другой программой!";
 constexpr char DeviceGone[] = "Устройство неожиданно отключилось! Программа будет закрыта.";
 
-constexpr UINT_PTR PresenceTimer = 1;
-constexpr UINT PresencePeriod = 1000;
 // Both bits must be set in the second word of the driver record (item 21).
 constexpr uint32_t RequiredRecordBits = 0x100 | 0x200;
 
@@ -97,7 +95,7 @@ int32_t PollDevicePresence(GeneratorState& state, WindowObject& panel) {
     uint32_t present = 1;  // a driver that leaves it untouched counts as present
     state.device->table->GetInfo(state.device, InfoItem::Presence, &present);
     if (present != 0) {
-        SetTimer(panel.window, PresenceTimer, PresencePeriod, nullptr);
+        SetTimer(panel.window, PresenceTimer, PresencePeriodMs, nullptr);
         return 0;
     }
     panel.ShowMessage(DeviceGone, MB_OK | MB_ICONHAND);

@@ -7,6 +7,10 @@
 #include "app/GeneratorState.h"
 #include "framework/WindowObject.h"
 
+// The panel's timer 1: the once-a-second presence poll.
+constexpr UINT_PTR PresenceTimer = 1;
+constexpr UINT PresencePeriodMs = 1000;
+
 // The driver library while it is loaded; owned by the application object.
 struct DriverLink {
     void* factoryEntry = nullptr;     // the library's StaticFactory export

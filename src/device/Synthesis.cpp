@@ -42,11 +42,8 @@ void FillGeneratorRequest(DeviceRequest& request, int32_t kind, double frequency
     switch (kind) {
     case RunAtRate:
         if (frequency > 0.0) {
-            request.Mode = RequestMode::RunOrWrite;
-            request.Frequency = frequency;
-            request.Address = WaveformAddress;
-            request.Flag = 1;
-            request.Count = PlayedValues;
+            // Running asks for what applying a rate asks for, with selector 1.
+            FillRateRequest(request, frequency);
         } else {
             request.Mode = RequestMode::Stop;
             request.Address = WaveformAddress;
@@ -76,5 +73,12 @@ void FillGeneratorRequest(DeviceRequest& request, int32_t kind, double frequency
 }
 
 void FillRateRequest(DeviceRequest& request, double frequency) {
-    FillGeneratorRequest(request, RunAtRate, frequency, nullptr);
+    request = DeviceRequest{};
+    request.Code = RequestCode;
+    request.Size = sizeof(DeviceRequest);
+    request.Mode = RequestMode::RunOrWrite;
+    request.Frequency = frequency;
+    request.Address = WaveformAddress;
+    request.Flag = 1;
+    request.Count = PlayedValues;
 }

@@ -14,6 +14,7 @@ struct Point {
 // Requested (x, y) for a window now at `current` on a screen of the given
 // size: -1000 (anything below -999) centres a coordinate, both below -9999
 // keep the current position; the result is then held inside the screen. A
-// window larger than the screen gets a negative limit: centring gives 0, any
-// other position puts its far edge on the screen's far edge.
+// window larger than the screen gets a negative limit: centring and any
+// negative request give 0, a request of 0 or more puts its far edge on the
+// screen's far edge.
 Point PlaceWindow(int x, int y, const Rect& current, int screenWidth, int screenHeight);

@@ -64,7 +64,7 @@ int WindowObject::ShowMessage(const char* text, UINT type) {
 }
 
 BOOL WindowObject::MoveTo(int x, int y) {
-    RECT r;
+    RECT r{};
     GetWindowRect(window, &r);
     const Point place = PlaceWindow(x, y, {r.left, r.top, r.right, r.bottom},
                                     GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));

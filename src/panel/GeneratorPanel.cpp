@@ -20,8 +20,6 @@
 namespace {
 constexpr char PanelTitle[] = "  QorvelGen SE v 1.2 [ Apr 17 2007 ]";
 constexpr int PeriodChoices = 20;
-constexpr UINT_PTR PresenceTimer = 1;
-constexpr UINT PresencePeriodMs = 1000;
 
 // The spinners are step sources only: reversed range (lower bound 50, upper
 // bound -50) and position put back to 0 after every notification, so the
@@ -205,10 +203,10 @@ void GeneratorApp::PrintDisplay(int display, const DisplayText& text) {
 void GeneratorApp::DrawDisplayText(int display, const char* text, COLORREF colour) {
     HWND control = GetDlgItem(window, display);
     if (!control) return;
-    // The display's own pending paint runs first. Windows paints nothing for
-    // an image static without an image; Wine fills it with its background,
-    // after the panel has painted, which would wipe out the text drawn here
-    // during a repaint. Both are right with the display painted beforehand.
+    // The display's own pending paint runs first. Under Wine an image static
+    // without an image fills itself with its background after the panel has
+    // painted, which would wipe out the text drawn here during a repaint;
+    // with the display painted beforehand the order is the same everywhere.
     UpdateWindow(control);
     RECT inner;
     GetClientRect(control, &inner);

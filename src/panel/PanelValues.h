@@ -6,11 +6,6 @@
 
 #include "app/GeneratorState.h"
 
-// The ranges of the panel's sliders.
-constexpr int32_t MaxAmplitudeCode = 0x7FFF;
-constexpr int32_t MinSamplingFrequency = 1;
-constexpr int32_t MaxSamplingFrequency = 50000;
-
 // A control's answer taken as a signed 16-bit number: the combo box's -1 for
 // "no selection", and the up-down control's previous position, which may
 // come back with only its low 16 bits meaningful (a step of -1 as 65535) or

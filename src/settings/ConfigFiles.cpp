@@ -9,20 +9,6 @@
 #include "settings/FileAccess.h"
 #include "settings/SettingsReader.h"
 
-namespace {
-
-// Below low gives low, else above high gives high.
-int32_t Clamp(int32_t value, int32_t low, int32_t high)
-{
-    if (value < low)
-        return low;
-    if (value > high)
-        return high;
-    return value;
-}
-
-}  // namespace
-
 void ReadConfiguration(GeneratorState& state, const char* fileName)
 {
     state.FreqSIN.reset();
@@ -46,9 +32,9 @@ void ReadConfiguration(GeneratorState& state, const char* fileName)
             }
         }
     }
-    state.Device = Clamp(state.Device, 1, 255);
-    state.HelpPreDelay = Clamp(state.HelpPreDelay, 0, 60000);
-    state.HelpPostDelay = Clamp(state.HelpPostDelay, 500, 60000);
+    state.Device = std::clamp(state.Device, 1, 255);
+    state.HelpPreDelay = std::clamp(state.HelpPreDelay, 0, 60000);
+    state.HelpPostDelay = std::clamp(state.HelpPostDelay, 500, 60000);
 }
 
 void ReadSavedState(GeneratorState& state, const char* fileName)
@@ -61,11 +47,11 @@ void ReadSavedState(GeneratorState& state, const char* fileName)
         reader.ReadInt("ModeIndex1", state.ModeIndex1, 0);
         reader.ReadInt("ModeIndex2", state.ModeIndex2, 0);
     }
-    state.FreqIndex = Clamp(state.FreqIndex, 1, 50000);
-    state.AmplitudeIndex1 = Clamp(state.AmplitudeIndex1, 0, 0x7FFF);
-    state.AmplitudeIndex2 = Clamp(state.AmplitudeIndex2, 0, 0x7FFF);
-    state.ModeIndex1 = Clamp(state.ModeIndex1, 0, 19);
-    state.ModeIndex2 = Clamp(state.ModeIndex2, 0, 19);
+    state.FreqIndex = std::clamp(state.FreqIndex, MinSamplingFrequency, MaxSamplingFrequency);
+    state.AmplitudeIndex1 = std::clamp(state.AmplitudeIndex1, 0, MaxAmplitudeCode);
+    state.AmplitudeIndex2 = std::clamp(state.AmplitudeIndex2, 0, MaxAmplitudeCode);
+    state.ModeIndex1 = std::clamp(state.ModeIndex1, 0, MaxModeIndex);
+    state.ModeIndex2 = std::clamp(state.ModeIndex2, 0, MaxModeIndex);
 }
 
 void WriteSavedState(const GeneratorState& state, const char* fileName)
