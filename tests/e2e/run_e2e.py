@@ -11,6 +11,11 @@ Expects the Wine rig to be up (DISPLAY, WINEPREFIX, WINESERVER and LANG
 exported, the virtual board registered as QorvelE), as scripts/test leaves it:
 
     python3 tests/e2e/run_e2e.py --build build/win64 [-k NAME]
+        [--exe QorvelGen.exe] [--wine LOADER] [--work DIR]
+
+--build names the build whose qorvel_poke.exe drives the program; --exe runs
+another QorvelGen.exe with it (a release build, an unpacked package), --wine
+another Wine loader (QORVEL_WINE, else Debian's wine64).
 
 The last line printed is "e2e: N passed, N failed".
 """
@@ -24,7 +29,7 @@ import sys
 import time
 import traceback
 
-WINE = "/usr/lib/wine/wine64"
+WINE = os.environ.get("QORVEL_WINE", "/usr/lib/wine/wine64")
 IMPORT = "/usr/bin/import"
 CONVERT = "/usr/bin/convert"
 PANEL_TITLE = "  QorvelGen SE v 1.2 [ Apr 17 2007 ]"
@@ -125,11 +130,11 @@ def match_requests(actual, expected):
 
 
 class Rig:
-    def __init__(self, build):
+    def __init__(self, build, exe=None, work=None):
         self.build = os.path.abspath(build)
-        self.exe = os.path.join(self.build, "src", "app", "QorvelGen.exe")
+        self.exe = os.path.abspath(exe) if exe else os.path.join(self.build, "src", "app", "QorvelGen.exe")
         self.poke_exe = os.path.join(self.build, "tests", "e2e", "qorvel_poke.exe")
-        self.work = os.path.join(self.build, "e2e")
+        self.work = os.path.abspath(work) if work else os.path.join(self.build, "e2e")
         self.runs = []  # this case's program runs, ended after the case
 
     def poke(self, *args, check_rc=True):
@@ -874,9 +879,15 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", required=True, help="the win64 build folder")
     parser.add_argument("-k", dest="only", help="run only cases whose name contains this")
+    parser.add_argument("--exe", help="the QorvelGen.exe to run (default: the build's own)")
+    parser.add_argument("--wine", help="the Wine loader (default: QORVEL_WINE, else wine64)")
+    parser.add_argument("--work", help="the folder for the cases' working directories (default: BUILD/e2e)")
     args = parser.parse_args()
 
-    rig = Rig(args.build)
+    global WINE
+    if args.wine:
+        WINE = args.wine
+    rig = Rig(args.build, args.exe, args.work)
     passed = failed = 0
     problems = [name for name in ("DISPLAY", "WINEPREFIX") if not os.environ.get(name)]
     problems += [path for path in (rig.exe, rig.poke_exe) if not os.path.exists(path)]
