@@ -65,9 +65,9 @@ public:
         for (size_t i = 0; i < buffer.size(); ++i) {
             const json& value = buffer[i];
             const bool whole = value.is_number_integer();
+            // Non-negative whole numbers read as unsigned, negative ones as signed.
             const bool fits = whole && (value.is_number_unsigned() ? value.get<uint64_t>() <= 32767
-                                                                   : value.get<int64_t>() >= -32768 &&
-                                                                         value.get<int64_t>() <= 32767);
+                                                                   : value.get<int64_t>() >= -32768);
             if (!fits)
                 throw LogError(At(number_) + "value " + std::to_string(i + 1) + " of the written block, " +
                                value.dump() + (whole ? ", is outside 16 bits" : ", is not a whole number"));
@@ -156,7 +156,7 @@ private:
         if (size_t(count) > block_.size())
             throw LogError(At(line.Number()) + "a run of " + std::to_string(count) + " values, but the block written on line " +
                            std::to_string(blockLine_) + " holds " + std::to_string(block_.size()));
-        Run run;
+        BoardRun run;
         run.line = line.Number();
         run.blockLine = blockLine_;
         run.start = t;
@@ -176,7 +176,7 @@ private:
     }
 
     Playback playback_;
-    std::optional<Run> open_;
+    std::optional<BoardRun> open_;
     std::vector<int16_t> block_;
     size_t blockLine_ = 0;
     double range_ = DefaultRangeVolts;
@@ -211,7 +211,7 @@ std::string Decimal(double value, int maxFraction) {
 
 double CodeToVolts(int code, double rangeVolts) { return code * rangeVolts / 32768.0; }
 
-ChannelMeasurement MeasureChannel(const Run& run, int channel) {
+ChannelMeasurement MeasureChannel(const BoardRun& run, int channel) {
     ChannelMeasurement m;
     const size_t pairs = run.Pairs();
     for (size_t i = 0; i < pairs; ++i) {
@@ -225,7 +225,7 @@ ChannelMeasurement MeasureChannel(const Run& run, int channel) {
     return m;
 }
 
-WavPlan PlanWav(const Run& run, double maxSeconds) {
+WavPlan PlanWav(const BoardRun& run, double maxSeconds) {
     if (!(run.rate >= 0.5) || run.rate >= double(std::numeric_limits<int32_t>::max()))
         throw LogError(At(run.line) + "a rate of " + Decimal(run.rate, 6) + " Hz does not fit a WAV header");
     WavPlan plan;

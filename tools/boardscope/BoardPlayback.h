@@ -28,7 +28,7 @@ public:
 
 enum class RunEnd { Stop, NextRun, Release, NewDevice, EndOfLog };
 
-struct Run {
+struct BoardRun {
     size_t line = 0;       // the run request's line, from 1
     size_t blockLine = 0;  // the write it plays
     int64_t start = 0;     // milliseconds since the device's Create
@@ -52,7 +52,7 @@ struct AutoStartRequest {
 };
 
 struct Playback {
-    std::vector<Run> runs;
+    std::vector<BoardRun> runs;
     std::vector<AutoStartRequest> autoStarts;
     std::vector<size_t> blindRuns;  // lines of runs with no block written to their device
     size_t writes = 0;
@@ -73,7 +73,7 @@ struct ChannelMeasurement {
 };
 
 // channel 0 is DAC1, 1 is DAC2.
-ChannelMeasurement MeasureChannel(const Run& run, int channel);
+ChannelMeasurement MeasureChannel(const BoardRun& run, int channel);
 
 double CodeToVolts(int code, double rangeVolts);
 
@@ -90,4 +90,4 @@ struct WavPlan {
 };
 
 // Throws LogError when the run's rate rounds to 0 Hz.
-WavPlan PlanWav(const Run& run, double maxSeconds);
+WavPlan PlanWav(const BoardRun& run, double maxSeconds);

@@ -40,7 +40,7 @@ std::string Line(double x1, double y1, double x2, double y2, const char* colour)
 }
 }  // namespace
 
-std::string ScopeSvg(const Run& run) {
+std::string ScopeSvg(const BoardRun& run) {
     const size_t points = CyclesShown * run.Pairs();
     const double spanMs = points * 1000.0 / run.rate;
     const double range = run.rangeVolts;

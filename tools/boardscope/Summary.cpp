@@ -5,7 +5,7 @@
 #include "ScopeOutputs.h"
 
 namespace {
-std::string Ending(const Run& run) {
+std::string Ending(const BoardRun& run) {
     const std::string line = std::to_string(run.endLine);
     switch (run.endedBy) {
     case RunEnd::Stop: return "until the stop on line " + line;
@@ -17,7 +17,7 @@ std::string Ending(const Run& run) {
     return "until the log ends, still playing";
 }
 
-std::string RunText(size_t number, const Run& run) {
+std::string RunText(size_t number, const BoardRun& run) {
     std::string text = "run " + std::to_string(number) + " (line " + std::to_string(run.line) + "): start " +
                        std::to_string(run.start) + " ms, " + std::to_string(run.DurationMs()) + " ms " +
                        Ending(run) + ", rate " + Decimal(run.rate, 3) + " Hz, " + std::to_string(run.Pairs()) +
@@ -27,7 +27,8 @@ std::string RunText(size_t number, const Run& run) {
         const ChannelMeasurement m = MeasureChannel(run, channel);
         text += "  DAC" + std::to_string(channel + 1) + ": amplitude code " + std::to_string(m.peakCode) + ", peak " +
                 Decimal(m.peakVolts, 3) + " V, frequency " + Decimal(m.frequency, 4) + " Hz (" +
-                std::to_string(m.risingCrossings) + " periods a cycle)\n";
+                std::to_string(m.risingCrossings) + (m.risingCrossings == 1 ? " period" : " periods") +
+                " a cycle)\n";
     }
     return text;
 }

@@ -1,4 +1,4 @@
-#include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 #include <vector>
 
@@ -6,7 +6,12 @@
 
 #include "ScopeOutputs.h"
 
-void WriteWav(const std::string& path, const Run& run, const WavPlan& plan) {
+void RemoveIfFile(const std::string& path) {
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(path, ignored)) std::filesystem::remove(path, ignored);
+}
+
+void WriteWav(const std::string& path, const BoardRun& run, const WavPlan& plan) {
     SF_INFO info{};
     info.samplerate = plan.headerRate;
     info.channels = 2;
@@ -30,7 +35,7 @@ void WriteWav(const std::string& path, const Run& run, const WavPlan& plan) {
     }
     if (sf_close(file) != 0 && failure.empty()) failure = "the file could not be completed";
     if (!failure.empty()) {
-        std::remove(path.c_str());
+        RemoveIfFile(path);
         throw std::runtime_error("cannot write " + path + ": " + failure);
     }
 }

@@ -86,7 +86,7 @@ void WriteText(const std::string& path, const std::string& text) {
     file << text;
     file.close();
     if (!file) {
-        std::remove(path.c_str());
+        RemoveIfFile(path);
         throw std::runtime_error("cannot write " + path);
     }
 }
@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     }
 
     std::cout << Summary(playback);
-    const Run& last = playback.runs.back();
+    const BoardRun& last = playback.runs.back();
     WavPlan plan;
     if (arguments.wav) {
         try {
