@@ -11,10 +11,5 @@ std::string Summary(const Playback& playback);
 // Both channels of the run over two cycles, one polyline point per sample.
 std::string ScopeSvg(const BoardRun& run);
 
-// Throws std::runtime_error when the file cannot be written; no partial file
-// is left behind.
+// Throws std::runtime_error when the file cannot be written.
 void WriteWav(const std::string& path, const BoardRun& run, const WavPlan& plan);
-
-// Removes what a failed write left, if it is a plain file: the path may name
-// a device or a pipe, which are never removed.
-void RemoveIfFile(const std::string& path);

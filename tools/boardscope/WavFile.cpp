@@ -1,15 +1,9 @@
-#include <filesystem>
 #include <stdexcept>
 #include <vector>
 
 #include <sndfile.h>
 
 #include "ScopeOutputs.h"
-
-void RemoveIfFile(const std::string& path) {
-    std::error_code ignored;
-    if (std::filesystem::is_regular_file(path, ignored)) std::filesystem::remove(path, ignored);
-}
 
 void WriteWav(const std::string& path, const BoardRun& run, const WavPlan& plan) {
     SF_INFO info{};
@@ -34,8 +28,5 @@ void WriteWav(const std::string& path, const BoardRun& run, const WavPlan& plan)
         if (sf_writef_short(file, chunk.data(), frames) != frames) failure = sf_strerror(file);
     }
     if (sf_close(file) != 0 && failure.empty()) failure = "the file could not be completed";
-    if (!failure.empty()) {
-        RemoveIfFile(path);
-        throw std::runtime_error("cannot write " + path + ": " + failure);
-    }
+    if (!failure.empty()) throw std::runtime_error("cannot write " + path + ": " + failure);
 }

@@ -85,9 +85,19 @@ void WriteText(const std::string& path, const std::string& text) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << text;
     file.close();
-    if (!file) {
-        RemoveIfFile(path);
-        throw std::runtime_error("cannot write " + path);
+    if (!file) throw std::runtime_error("cannot write " + path);
+}
+
+// Runs one writer; when it fails, what it left is removed if it is a plain
+// file. The path may name a device or a pipe (--wav /dev/full), never removed.
+template <typename Writer>
+void WriteOutput(const std::string& path, Writer write) {
+    try {
+        write();
+    } catch (...) {
+        std::error_code ignored;
+        if (std::filesystem::is_regular_file(path, ignored)) std::filesystem::remove(path, ignored);
+        throw;
     }
 }
 }  // namespace
@@ -120,11 +130,11 @@ int main(int argc, char** argv) {
     }
     try {
         if (arguments.svg) {
-            WriteText(*arguments.svg, ScopeSvg(last));
+            WriteOutput(*arguments.svg, [&] { WriteText(*arguments.svg, ScopeSvg(last)); });
             std::cout << "scope picture of the last run: " << *arguments.svg << "\n";
         }
         if (arguments.wav) {
-            WriteWav(*arguments.wav, last, plan);
+            WriteOutput(*arguments.wav, [&] { WriteWav(*arguments.wav, last, plan); });
             std::cout << "sound of the last run: " << *arguments.wav << ", " << plan.frames << " frames at "
                       << plan.headerRate << " Hz (" << Decimal(plan.frames / last.rate, 3)
                       << " s), left DAC1, right DAC2\n";

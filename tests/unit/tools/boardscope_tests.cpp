@@ -203,4 +203,12 @@ TEST(BoardscopeBadInput, ExitsWithTwoAndSaysWhy)
         EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
     }
     EXPECT_EQ(ReadBytes(directory.File("slow.wav")), "<missing>");
+
+    // A write that fails halfway (here at the file size limit) leaves no partial file.
+    const std::string cut = directory.File("cut.wav");
+    const Outcome limited = RunProgram(
+        "sh", {"-c", "trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\"", BOARDSCOPE_PATH, good, "--wav", cut});
+    EXPECT_EQ(limited.exitCode, 1);
+    EXPECT_NE(limited.err.find("boardscope: cannot write " + cut), std::string::npos) << limited.err;
+    EXPECT_EQ(ReadBytes(cut), "<missing>");
 }
