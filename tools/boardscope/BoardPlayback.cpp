@@ -107,13 +107,20 @@ public:
     Playback Done() {
         Finish(RunEnd::EndOfLog, lastT_, 0);
         if (playback_.writes == 0)
-            throw LogError("no written block (a request with selector 1, mode 2 and a buffer)");
+            throw LogError("no written block (a request with selector 1, mode 2 and a buffer)" + BlindRunsNote());
         if (playback_.runs.empty())
             throw LogError("no run request (selector 1, mode 2 without a buffer) after a written block");
         return std::move(playback_);
     }
 
 private:
+    std::string BlindRunsNote() const {
+        const size_t count = playback_.blindRuns.size();
+        if (count == 0) return "";
+        return "; the log's " + std::to_string(count) +
+               (count == 1 ? " run request plays" : " run requests play") + " what the board held before it";
+    }
+
     void ReadInfo(const LogLine& line) {
         if (line.Whole("item") != InfoItem::AdcRange || line.Whole("result") != 1) return;
         const std::optional<double> volts = line.Real("value");
@@ -207,6 +214,12 @@ std::string Decimal(double value, int maxFraction) {
         if (result.back() == '.') result.pop_back();
     }
     return result == "-0" ? "0" : result;
+}
+
+const BoardRun& LastPlayedRun(const Playback& playback) {
+    for (auto run = playback.runs.rbegin(); run != playback.runs.rend(); ++run)
+        if (run->DurationMs() > 0) return *run;
+    return playback.runs.back();
 }
 
 double CodeToVolts(int code, double rangeVolts) { return code * rangeVolts / 32768.0; }

@@ -65,6 +65,11 @@ struct Playback {
 // (listed in blindRuns): the log cannot say what the board held.
 Playback ReadPlayback(std::istream& log);
 
+// The run the picture and the sound show: the last that lasted at least a
+// millisecond (the program's stop-and-run sequences leave runs of 0 ms
+// before a write), else the last of all.
+const BoardRun& LastPlayedRun(const Playback& playback);
+
 struct ChannelMeasurement {
     int peakCode = 0;        // largest |value| in the cycle
     double peakVolts = 0.0;  // peakCode × range / 32768

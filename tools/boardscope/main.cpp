@@ -100,6 +100,7 @@ void WriteOutput(const std::string& path, Writer write) {
         throw;
     }
 }
+size_t RunNumber(const Playback& playback, const BoardRun& run) { return size_t(&run - playback.runs.data()) + 1; }
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,7 +119,7 @@ int main(int argc, char** argv) {
     }
 
     std::cout << Summary(playback);
-    const BoardRun& last = playback.runs.back();
+    const BoardRun& last = LastPlayedRun(playback);
     WavPlan plan;
     if (arguments.wav) {
         try {
@@ -131,11 +132,11 @@ int main(int argc, char** argv) {
     try {
         if (arguments.svg) {
             WriteOutput(*arguments.svg, [&] { WriteText(*arguments.svg, ScopeSvg(last)); });
-            std::cout << "scope picture of the last run: " << *arguments.svg << "\n";
+            std::cout << "scope picture of run " << RunNumber(playback, last) << ": " << *arguments.svg << "\n";
         }
         if (arguments.wav) {
             WriteOutput(*arguments.wav, [&] { WriteWav(*arguments.wav, last, plan); });
-            std::cout << "sound of the last run: " << *arguments.wav << ", " << plan.frames << " frames at "
+            std::cout << "sound of run " << RunNumber(playback, last) << ": " << *arguments.wav << ", " << plan.frames << " frames at "
                       << plan.headerRate << " Hz (" << Decimal(plan.frames / last.rate, 3)
                       << " s), left DAC1, right DAC2\n";
             if (plan.cut)
