@@ -161,7 +161,8 @@ private:
             return;
         }
         if (size_t(count) > block_.size())
-            throw LogError(At(line.Number()) + "a run of " + std::to_string(count) + " values, but the block written on line " +
+            throw LogError(At(line.Number()) + "a run of " + std::to_string(count) +
+                           " values, but the block written on line " +
                            std::to_string(blockLine_) + " holds " + std::to_string(block_.size()));
         BoardRun run;
         run.line = line.Number();

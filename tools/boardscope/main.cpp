@@ -136,7 +136,8 @@ int main(int argc, char** argv) {
         }
         if (arguments.wav) {
             WriteOutput(*arguments.wav, [&] { WriteWav(*arguments.wav, last, plan); });
-            std::cout << "sound of run " << RunNumber(playback, last) << ": " << *arguments.wav << ", " << plan.frames << " frames at "
+            std::cout << "sound of run " << RunNumber(playback, last) << ": " << *arguments.wav << ", "
+                      << plan.frames << " frames at "
                       << plan.headerRate << " Hz (" << Decimal(plan.frames / last.rate, 3)
                       << " s), left DAC1, right DAC2\n";
             if (plan.cut)

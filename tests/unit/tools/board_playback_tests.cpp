@@ -130,7 +130,8 @@ TEST(BoardPlayback, RunsPlayTheLastBlockUntilTheirEnd)
     EXPECT_EQ(&LastPlayedRun(playback), &playback.runs.back());
 
     // A run of 0 ms, as the program's stop and run before a write leave, played nothing to show.
-    const Playback churn = Read(SessionLog().Create(0).Write(1, 100, 1, 100, 1).Run(2, 1000.0).Stop(9).Run(9, 1000.0).Stop(9).text);
+    const Playback churn =
+        Read(SessionLog().Create(0).Write(1, 100, 1, 100, 1).Run(2, 1000.0).Stop(9).Run(9, 1000.0).Stop(9).text);
     ASSERT_EQ(churn.runs.size(), 2u);
     EXPECT_EQ(&LastPlayedRun(churn), &churn.runs[0]);
 }
@@ -175,7 +176,8 @@ TEST(BoardPlayback, RefusesLogsItCannotPlayAndSaysWhere)
          "line 3: a run at -1 Hz cannot play"},
         {SessionLog(good).Range(3, -1.0f).text, "line 3: item 53 answered -1 V, not a range"},
         {SessionLog().Create(0).Run(1, 1000.0).Stop(2).Run(3, 1000.0).text,
-         "no written block (a request with selector 1, mode 2 and a buffer); the log's 2 run requests play what the board held before it"},
+         "no written block (a request with selector 1, mode 2 and a buffer); "
+         "the log's 2 run requests play what the board held before it"},
         {good, "no run request (selector 1, mode 2 without a buffer) after a written block"},
         {SessionLog(good).Release(3).Create(0).Run(1, 1000.0).text, "no run request"},
         {SessionLog(good).AutoStart(3, true, 1000.0).Release(4).text, "no run request"},
