@@ -84,7 +84,9 @@ GuardResume:
 
 #elif defined(__i386__)
 // The registration record as the trampoline pushes it: the chain link and
-// the handler, then the frame pointer to resume with.
+// the handler, then the frame pointer to resume with. The image carries no
+// table of registered handlers (no load configuration), so the system accepts
+// a handler anywhere in its code.
 struct GuardRecord {
     GuardRecord* next;
     void* handler;
