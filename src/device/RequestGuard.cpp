@@ -50,7 +50,6 @@ EXCEPTION_DISPOSITION GuardHandler(EXCEPTION_RECORD* record, void* frame, CONTEX
 // go on at the trampoline's resume point, which returns 0.
 EXCEPTION_DISPOSITION GuardHandler(EXCEPTION_RECORD* record, void* frame, CONTEXT* context,
                                    DISPATCHER_CONTEXT* dispatch) {
-    if (record->ExceptionFlags & EXCEPTION_UNWIND) return ExceptionContinueSearch;
     RtlUnwindEx(frame, reinterpret_cast<void*>(&GuardResume), record, nullptr, context,
                 dispatch->HistoryTable);
     return ExceptionContinueSearch;  // not reached: RtlUnwindEx resumes at GuardResume
