@@ -41,6 +41,22 @@ std::optional<double> ParseReal(std::string_view text) {
 bool IsWrite(const DeviceRequest& request) {
     return request.Mode == RequestMode::RunOrWrite && request.Buffer;
 }
+
+// "REQUEST:KIND"; anything else asks for no fault.
+std::optional<BoardFault> ParseFault(std::string_view text) {
+    const size_t colon = text.find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    const std::string_view request = text.substr(0, colon), kind = text.substr(colon + 1);
+    BoardFault fault{};
+    if (request == "write") fault.request = FaultRequest::Write;
+    else if (request == "run") fault.request = FaultRequest::Run;
+    else return std::nullopt;
+    if (kind == "access") fault.kind = FaultKind::Access;
+    else if (kind == "divide") fault.kind = FaultKind::Divide;
+    else if (kind == "cxx") fault.kind = FaultKind::ForeignCxx;
+    else return std::nullopt;
+    return fault;
+}
 }  // namespace
 
 BoardSettings ReadBoardSettings(const EnvironmentLookup& lookup) {
@@ -61,6 +77,7 @@ BoardSettings ReadBoardSettings(const EnvironmentLookup& lookup) {
     if (const auto value = ParseReal(read("VBOARD_RATE"))) settings.fixedRate = *value;
     settings.createFails = read("VBOARD_CREATE") == "fail";
     settings.openDirectory = read("VBOARD_CHDIR");
+    settings.fault = ParseFault(read("VBOARD_FAULT"));
     return settings;
 }
 
@@ -133,6 +150,14 @@ int32_t SimulatedBoard::Setup(int32_t selector, DeviceRequest* request) {
     default:
         return 0;
     }
+}
+
+std::optional<FaultKind> SimulatedBoard::FaultFor(int32_t selector, const DeviceRequest* request) const {
+    if (!settings_.fault || selector != SetupGenerator || !request || request->Mode != RequestMode::RunOrWrite)
+        return std::nullopt;
+    const FaultRequest asked = request->Buffer ? FaultRequest::Write : FaultRequest::Run;
+    if (asked != settings_.fault->request) return std::nullopt;
+    return settings_.fault->kind;
 }
 
 int32_t SimulatedBoard::GeneratorCommand(const DeviceRequest& request, const int16_t* values, size_t valueCount) {

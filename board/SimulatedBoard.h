@@ -20,6 +20,14 @@
 // only, or no record at all (result 0, the caller's pointer left alone).
 enum class DriverRecordAnswer { Ok, Bad, None };
 
+// VBOARD_FAULT: the request that faults inside the driver, and how.
+enum class FaultRequest { Write, Run };
+enum class FaultKind { Access, Divide, ForeignCxx };
+struct BoardFault {
+    FaultRequest request;
+    FaultKind kind;
+};
+
 struct BoardSettings {
     std::string logPath;                 // VBOARD_LOG; empty: no log
     uint32_t capabilities = 1;           // VBOARD_INFO17
@@ -30,6 +38,7 @@ struct BoardSettings {
     std::optional<double> fixedRate;     // VBOARD_RATE: the rate selector 0 reads back
     bool createFails = false;            // VBOARD_CREATE=fail
     std::string openDirectory;           // VBOARD_CHDIR: made current by Open
+    std::optional<BoardFault> fault;     // VBOARD_FAULT=write|run:access|divide|cxx
 };
 
 // A variable's value, or nothing when it is not set.
@@ -83,6 +92,9 @@ public:
     // Selector 0 applies a rate and writes back the one in effect; selector 1
     // is a generator command. A null request or another selector answers 0.
     int32_t Setup(int32_t selector, DeviceRequest* request);
+    // The fault the settings ask for on this call, if any: a write is
+    // selector 1 with a buffer, a run selector 1, Mode 2 and no buffer.
+    std::optional<FaultKind> FaultFor(int32_t selector, const DeviceRequest* request) const;
     // Unknown items and null variables answer 0 and leave the variable alone.
     int32_t GetInfo(uint32_t item, void* variable);
     // A slot the program never calls: logged, nothing else.

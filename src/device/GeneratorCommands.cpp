@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "device/GeneratorCommands.h"
+#include "device/RequestGuard.h"
 
 namespace {
 // The board needs this long to settle after its auto-start mode changes.
@@ -68,12 +69,25 @@ int32_t ReloadGenerator(GeneratorState& state, bool write) {
     // Every written or played block starts at phase 0.
     state.oscillator1.Prepare(state.appliedAmplitude1, state.ModeIndex1 + 1);
     state.oscillator2.Prepare(state.appliedAmplitude2, state.ModeIndex2 + 1);
-    try {
-        GeneratorCommand(state, write ? WriteBlock : RunAtRate, state.samplingFrequency);
-        return 1;
-    } catch (...) {
-        return 0;  // the callers carry on; nothing is shown
-    }
+    struct Request {
+        GeneratorState& state;
+        int32_t kind;
+    } request{state, write ? WriteBlock : RunAtRate};
+    const HCURSOR cursor = GetCursor();
+    const bool returned = CallGuarded(
+        [](void* context) {
+            auto& r = *static_cast<Request*>(context);
+            GeneratorCommand(r.state, r.kind, r.state.samplingFrequency);
+        },
+        &request);
+    if (returned) return 1;
+    // The frames between the fault and the guard were left without running
+    // their destructors (neither architecture's unwinding runs them for a
+    // structured or foreign exception), so the wait cursor may still be up:
+    // put back the one that showed before. The callers carry on; nothing is
+    // shown.
+    SetCursor(cursor);
+    return 0;
 }
 
 bool ApplySamplingFrequency(GeneratorState& state, double& frequency) {

@@ -54,25 +54,39 @@ void ReadSavedState(GeneratorState& state, const char* fileName)
     state.ModeIndex2 = std::clamp(state.ModeIndex2, 0, MaxModeIndex);
 }
 
+namespace {
+// The five lines, flushed to the disk; true when all of it got there.
+bool WriteStateLines(OutputFile& file, const GeneratorState& state)
+{
+    return WriteLine(file, "FreqIndex       = %d\r\n", state.FreqIndex) &&
+           WriteLine(file, "AmplitudeIndex1 = %d\r\n", state.AmplitudeIndex1) &&
+           WriteLine(file, "AmplitudeIndex2 = %d\r\n", state.AmplitudeIndex2) &&
+           WriteLine(file, "ModeIndex1      = %d\r\n", state.ModeIndex1) &&
+           WriteLine(file, "ModeIndex2      = %d\r\n", state.ModeIndex2) && file.Commit();
+}
+}  // namespace
+
 void WriteSavedState(const GeneratorState& state, const char* fileName)
 {
     ChangeDirectory(state.workingDirectory);  // the file goes there even if this fails
     const std::string temporary = std::string(fileName) + ".tmp";
-    bool written = false;
+    bool created = false;
     {
         OutputFile file(temporary.c_str());
-        if (!file.IsOpen())
+        created = file.IsOpen();
+        // Only a complete file replaces the old one.
+        if (created && WriteStateLines(file, state) && MoveFileOver(temporary.c_str(), fileName))
             return;
-        written = WriteLine(file, "FreqIndex       = %d\r\n", state.FreqIndex) &&
-                  WriteLine(file, "AmplitudeIndex1 = %d\r\n", state.AmplitudeIndex1) &&
-                  WriteLine(file, "AmplitudeIndex2 = %d\r\n", state.AmplitudeIndex2) &&
-                  WriteLine(file, "ModeIndex1      = %d\r\n", state.ModeIndex1) &&
-                  WriteLine(file, "ModeIndex2      = %d\r\n", state.ModeIndex2) &&
-                  file.Commit();
     }
-    // Only a complete file replaces the old one.
-    if (!written || !MoveFileOver(temporary.c_str(), fileName))
+    if (created) {
         RemoveFile(temporary.c_str());
+        return;
+    }
+    // No new file can be made here, but the old one may still be writable:
+    // rewrite it in place rather than lose the state.
+    OutputFile file(fileName);
+    if (file.IsOpen())
+        WriteStateLines(file, state);
 }
 
 bool WriteLine(OutputFile& file, const char* format, ...)

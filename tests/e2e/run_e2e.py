@@ -23,6 +23,8 @@ import argparse
 import json
 import math
 import os
+import random
+import signal
 import shutil
 import subprocess
 import sys
@@ -217,8 +219,34 @@ class Run:
         except subprocess.TimeoutExpired:
             raise CaseFailure("the program did not end within %d s" % timeout)
 
+    def crash_debuggers(self):
+        """Pids of the crash debuggers this run's program started. Wine starts
+        one for an unhandled fault; it inherits the program's environment,
+        and with it this run's own board log path."""
+        mark = ("VBOARD_LOG=" + self.log_path).encode()
+        pids = []
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    if b"winedbg" not in f.read().lower():
+                        continue
+                with open("/proc/%s/environ" % entry, "rb") as f:
+                    if mark in f.read().split(b"\0"):
+                        pids.append(int(entry))
+            except OSError:
+                continue  # gone meanwhile, or not ours to read
+        return pids
+
     def stop(self):
-        """Ends the program if a failed case left it running."""
+        """Ends the program if a failed case left it running, and the crash
+        debugger that holds it after an unhandled fault."""
+        for pid in self.crash_debuggers():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
         if self.process and self.process.poll() is None:
             self.process.kill()
             self.process.wait()
@@ -726,6 +754,113 @@ def board_gone_while_running(rig):
     check(polls == [1, 1, 0], "presence answers %r" % polls)
     check(entries[-1]["op"] == "Release" and request(entries[-2]) is None, "calls at the end: %r" % entries[-2:])
     check(run.read_file("QorvelGen.sav") == saved_state(1500, 300, 400, 5, 6), "saved state")
+
+
+@case
+def driver_faults_in_the_write_and_the_run_leave_the_panel_working(rig):
+    # Real clicks: Wine shields a message sent from another process, so a
+    # click posted by the window system is what a user's fault meets.
+    sav = saved_state(1000, 16384, 8192, 0, 1)
+    write_requests = [("rate", 1000.0), ("stop",), ("stop",), ("write",)]
+    run_requests = [("rate", 1000.0), ("stop",), ("run", 1000.0)]
+    # The faulting click, then one that shows the board is still reached.
+    # With the Start box set, Write runs the board first, which faults again.
+    plans = {"write": ((WRITE, write_requests), (START, run_requests)),
+             "run": ((START, run_requests), (WRITE, run_requests + write_requests[2:]))}
+    for faulty, plan in plans.items():
+        for kind in ("access", "divide", "cxx"):
+            what = "%s:%s" % (faulty, kind)
+            run = Run(rig, "fault-%s-%s" % (faulty, kind), sav=sav, env={"VBOARD_FAULT": what}).start_panel()
+            # Taken beforehand: a panel held by an unhandled fault answers nothing.
+            points = {control: run.centre(control) for control in (WRITE, START)}
+            try:
+                for control, expected in plan:
+                    run.set_mark()
+                    run.click_at(*points[control])
+                    run.expect(expected)
+            except CaseFailure as failure:
+                debuggers = run.crash_debuggers()
+                raise CaseFailure("%s: %s" % (what, "the fault was not caught (crash debugger %r)" % debuggers
+                                              if debuggers else failure))
+            check(run.crash_debuggers() == [], "%s: the crash debugger started" % what)
+            check(run.info()["start"] == 1, "%s: the Start box is clear" % what)
+            run.key("Escape")
+            check(run.wait_exit() == 0, "%s: exit code" % what)
+            check(run.read_file("QorvelGen.sav") == sav, "%s: QorvelGen.sav is %r" % (what, run.read_file("QorvelGen.sav")))
+            check(b"Unhandled" not in run.read_file("wine.log"), "%s: %r" % (what, run.read_file("wine.log")))
+
+
+def random_bytes(seed, size):
+    return random.Random(seed).randbytes(size)
+
+
+def check_leaves_only(run, what, names=("QorvelGen.cfg", "QorvelGen.sav", "board.log", "wine.log")):
+    check(sorted(os.listdir(run.dir)) == sorted(names), "%s: files %r" % (what, sorted(os.listdir(run.dir))))
+
+
+@case
+def settings_files_of_random_bytes_at_and_over_the_size_limit(rig):
+    # 131072 bytes are read (no key in them: the defaults and clamps), one
+    # more and the files count as absent (the start values). The board's
+    # name is the start value either way.
+    for size, rate, saved in ((131072, 1.0, saved_state(1, 16384, 16384, 0, 0)),
+                              (131073, 1000.0, saved_state(1000, 0, 0, 0, 0))):
+        what = "%d bytes" % size
+        run = Run(rig, "random-%d" % size, cfg=random_bytes(size, size), sav=random_bytes(size + 1, size))
+        run.start_panel()
+        check_rate_request(setups(run.log())[0], rate)
+        run.activate()
+        run.key("Escape")
+        check(run.wait_exit() == 0, "%s: exit code" % what)
+        check(run.read_file("QorvelGen.sav") == saved, "%s: QorvelGen.sav is %r" % (what, run.read_file("QorvelGen.sav")))
+        check_leaves_only(run, what)
+
+
+@case
+def saved_state_that_is_a_directory_stays_one(rig):
+    run = Run(rig, "sav-directory")
+    os.mkdir(os.path.join(run.dir, "QorvelGen.sav"))
+    run.start_panel()
+    check_rate_request(setups(run.log())[0], 1000.0)  # read as a missing file
+    run.activate()
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+    check(os.path.isdir(os.path.join(run.dir, "QorvelGen.sav")) and os.listdir(os.path.join(run.dir, "QorvelGen.sav")) == [],
+          "QorvelGen.sav is no longer an empty directory")
+    check_leaves_only(run, "directory")
+
+
+def chattr(flag, *paths):
+    subprocess.run(["chattr", flag] + list(paths), check=True, timeout=10)
+
+
+@case
+def no_file_can_be_created_in_the_working_directory(rig):
+    # Root ignores permission bits; an immutable directory is one in which
+    # no file can be created (its files stay writable unless they are
+    # immutable too). The program's and the board's logs exist beforehand.
+    old = saved_state(2000, 100, 200, 3, 4)
+    for sav_locked in (False, True):
+        what = "QorvelGen.sav immutable too" if sav_locked else "QorvelGen.sav writable"
+        run = Run(rig, "locked-sav" if sav_locked else "locked-dir", sav=old)
+        run.write_file("board.log", b"")
+        run.write_file("wine.log", b"")
+        locked = [run.dir] + ([os.path.join(run.dir, "QorvelGen.sav")] if sav_locked else [])
+        chattr("+i", *locked)
+        try:
+            run.start_panel()
+            check_rate_request(setups(run.log())[0], 2000.0)
+            run.set_mark()
+            run.rig.poke("slider", AMPLITUDE1, 12345)
+            run.expect([("rate", 2000.0), ("stop",)])
+            run.activate()
+            run.key("Escape")
+            check(run.wait_exit() == 0, "%s: exit code" % what)
+        finally:
+            chattr("-i", *locked)
+        want = old if sav_locked else saved_state(2000, 12345, 200, 3, 4)
+        check(run.read_file("QorvelGen.sav") == want, "%s: QorvelGen.sav is %r" % (what, run.read_file("QorvelGen.sav")))
+        check_leaves_only(run, what)
 
 
 def photograph_balloon(rig, panel, balloon, before):

@@ -28,6 +28,10 @@ std::unique_ptr<SimulatedBoard> Board() {
     return board;
 }
 
+bool IsFault(const BoardSettings& s, FaultRequest request, FaultKind kind) {
+    return s.fault && s.fault->request == request && s.fault->kind == kind;
+}
+
 DeviceRequest Request(uint32_t mode, double frequency, uint32_t count, int16_t* buffer = nullptr) {
     return DeviceRequest{RequestCode, sizeof(DeviceRequest), mode, frequency, WaveformAddress, 1, count, buffer};
 }
@@ -78,6 +82,7 @@ TEST(BoardSettings, DefaultsWithoutVariables) {
     EXPECT_FALSE(s.fixedRate.has_value());
     EXPECT_FALSE(s.createFails);
     EXPECT_EQ(s.openDirectory, "");
+    EXPECT_FALSE(s.fault.has_value());
 }
 
 TEST(BoardSettings, EachVariableAndItsUnreadableValues) {
@@ -110,6 +115,13 @@ TEST(BoardSettings, EachVariableAndItsUnreadableValues) {
         {"VBOARD_CREATE", "fail", [](auto& s) { return s.createFails; }},
         {"VBOARD_CREATE", "ok", [](auto& s) { return !s.createFails; }},
         {"VBOARD_CHDIR", "C:\\work", [](auto& s) { return s.openDirectory == "C:\\work"; }},
+        {"VBOARD_FAULT", "write:access", [](auto& s) { return IsFault(s, FaultRequest::Write, FaultKind::Access); }},
+        {"VBOARD_FAULT", "run:divide", [](auto& s) { return IsFault(s, FaultRequest::Run, FaultKind::Divide); }},
+        {"VBOARD_FAULT", "run:cxx", [](auto& s) { return IsFault(s, FaultRequest::Run, FaultKind::ForeignCxx); }},
+        {"VBOARD_FAULT", "write", [](auto& s) { return !s.fault; }},
+        {"VBOARD_FAULT", "stop:access", [](auto& s) { return !s.fault; }},
+        {"VBOARD_FAULT", "write:boom", [](auto& s) { return !s.fault; }},
+        {"VBOARD_FAULT", "write:access:x", [](auto& s) { return !s.fault; }},
     };
     for (const auto& c : cases) {
         FakeEnvironment environment;
@@ -165,6 +177,37 @@ TEST(SimulatedBoard, AWriteBeyondBoardMemoryKeepsWhatFits) {
     DeviceRequest write = Request(RequestMode::RunOrWrite, 0.0, static_cast<uint32_t>(big.size()), big.data());
     EXPECT_EQ(board->Setup(SetupGenerator, &write), 0);
     EXPECT_EQ(board->Generator().block.size(), BoardMemoryValues);
+}
+
+TEST(SimulatedBoard, FaultFallsOnTheWriteOrTheRunOnly) {
+    int16_t block[4] = {};
+    const struct {
+        FaultRequest asked;
+        int32_t selector;
+        DeviceRequest request;
+        bool faults;
+    } cases[] = {
+        {FaultRequest::Write, 1, Request(RequestMode::RunOrWrite, 0.0, 4, block), true},
+        {FaultRequest::Write, 1, Request(RequestMode::RunOrWrite, 1000.0, 2000), false},
+        {FaultRequest::Write, 0, Request(RequestMode::RunOrWrite, 1000.0, 4, block), false},
+        {FaultRequest::Run, 1, Request(RequestMode::RunOrWrite, 1000.0, 2000), true},
+        {FaultRequest::Run, 1, Request(RequestMode::RunOrWrite, 0.0, 4, block), false},
+        {FaultRequest::Run, 0, Request(RequestMode::RunOrWrite, 1000.0, 2000), false},
+        {FaultRequest::Run, 1, Request(RequestMode::Stop, 0.0, 0), false},
+        {FaultRequest::Run, 1, Request(RequestMode::AutoStartOn, 1000.0, 2000), false},
+    };
+    for (const auto& c : cases) {
+        BoardSettings settings;
+        settings.fault = BoardFault{c.asked, FaultKind::Divide};
+        auto board = SimulatedBoard::Create(settings, "IADCDevice");
+        ASSERT_NE(board, nullptr);
+        DeviceRequest request = c.request;
+        EXPECT_EQ(board->FaultFor(c.selector, &request).has_value(), c.faults)
+            << "selector " << c.selector << " mode " << request.Mode << (request.Buffer ? " with" : " without")
+            << " a buffer";
+        EXPECT_FALSE(board->FaultFor(c.selector, nullptr).has_value());
+    }
+    EXPECT_FALSE(Board()->FaultFor(1, nullptr).has_value());
 }
 
 TEST(BoardLogFile, UnwritablePathLogsNothingAndDoesNotFail) {

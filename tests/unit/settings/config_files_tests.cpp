@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
+#include <iterator>
 #include <ostream>
 #include <string>
 
@@ -284,13 +286,34 @@ TEST_F(SettingsFiles, ExtremeValuesAreWrittenWhole)
     EXPECT_EQ(bytes.substr(0, expected.size()), expected);
 }
 
-TEST_F(SettingsFiles, AnOldFileSurvivesWhenTheTemporaryCannotBeCreated)
+TEST_F(SettingsFiles, WithoutATemporaryTheFileIsRewrittenInPlace)
 {
-    const std::string old = Put("QorvelGen.sav", "FreqIndex = 77\r\n");
-    // A directory where the temporary file would go makes its creation fail.
+    // A directory where the temporary file would go makes its creation fail,
+    // as a directory in which no file can be created does.
     std::filesystem::create_directory(directory.Path() / "QorvelGen.sav.tmp");
+    for (const char* old : std::initializer_list<const char*>{"FreqIndex = 77\r\n", nullptr}) {
+        SCOPED_TRACE(old ? "over an old file" : "without one");
+        if (old)
+            Put("QorvelGen.sav", old);
+        else
+            std::filesystem::remove(directory.Path() / "QorvelGen.sav");
+        WriteSavedState(StateInto(directory), "QorvelGen.sav");
+        EXPECT_EQ(ReadBytes(directory.File("QorvelGen.sav")), ExpectedSaved);
+        EXPECT_TRUE(std::filesystem::is_empty(directory.Path() / "QorvelGen.sav.tmp"));
+    }
+}
+
+TEST_F(SettingsFiles, WhenNeitherWayWorksNothingChanges)
+{
+    // Neither a temporary nor the file itself can be opened for writing.
+    std::filesystem::create_directory(directory.Path() / "QorvelGen.sav.tmp");
+    std::filesystem::create_directories(directory.Path() / "QorvelGen.sav" / "inside");
     WriteSavedState(StateInto(directory), "QorvelGen.sav");
-    EXPECT_EQ(ReadBytes(old), "FreqIndex = 77\r\n");
+    EXPECT_TRUE(std::filesystem::is_directory(directory.Path() / "QorvelGen.sav" / "inside"));
+    EXPECT_TRUE(std::filesystem::is_empty(directory.Path() / "QorvelGen.sav.tmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory.Path()),
+                            std::filesystem::directory_iterator()),
+              2);
 }
 
 TEST_F(SettingsFiles, TheTemporaryIsRemovedWhenTheMoveFails)

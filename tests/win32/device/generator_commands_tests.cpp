@@ -10,9 +10,12 @@
 #include <cmath>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "device/GeneratorCommands.h"
+#include "UnhandledExit.h"
+#include "device/RequestGuard.h"
 
 namespace {
 struct SetupCall {
@@ -23,18 +26,55 @@ struct SetupCall {
     HCURSOR cursor;
 };
 
+// How the failing Setup call fails.
+enum class Failure { OurThrow, AccessViolation, DivideByZero, ForeignThrow, HandledInside };
+
 struct FakeDevice : IADCDevice {
     std::vector<SetupCall> calls;
     std::optional<size_t> throwOnCall;  // index of the Setup call that throws
+    Failure failure = Failure::OurThrow;
+    bool handledInside = false;          // the driver's own handler took its exception
     std::optional<double> rateWriteBack;
 };
+
+void RaiseForeignThrow() {
+    static int thrown = 0;
+    const ULONG_PTR parameters[] = {0x19930520, reinterpret_cast<ULONG_PTR>(&thrown), 0, 0};
+    RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 4, parameters);
+}
+
+void Fail(FakeDevice& fake) {
+    switch (fake.failure) {
+    case Failure::OurThrow:
+        throw std::runtime_error("driver failure");
+    case Failure::AccessViolation: {
+        const volatile int* volatile nowhere = nullptr;
+        static_cast<void>(*nowhere);
+        break;
+    }
+    case Failure::DivideByZero: {
+        volatile int one = 1, zero = 0;
+        volatile int quotient = one / zero;
+        static_cast<void>(quotient);
+        break;
+    }
+    case Failure::ForeignThrow:
+        RaiseForeignThrow();
+        break;
+    case Failure::HandledInside:
+        // A driver that uses exceptions inside and catches its own with a
+        // frame handler of its own, deeper than the guard.
+        fake.handledInside = !CallGuarded([](void*) { RaiseForeignThrow(); }, nullptr);
+        break;
+    }
+}
 
 int32_t DRIVER_CALL FakeSetup(IADCDevice* self, int32_t selector, DeviceRequest* request, int32_t last) {
     auto& fake = *static_cast<FakeDevice*>(self);
     SetupCall call{selector, last, *request, {}, GetCursor()};
     if (request->Buffer) call.buffer.assign(request->Buffer, request->Buffer + request->Count);
     fake.calls.push_back(call);
-    if (fake.throwOnCall == fake.calls.size() - 1) throw std::runtime_error("driver failure");
+    if (fake.throwOnCall == fake.calls.size() - 1) Fail(fake);
     if (selector == SetupApplyRate && fake.rateWriteBack) request->Frequency = *fake.rateWriteBack;
     return 1;
 }
@@ -196,14 +236,42 @@ TEST_F(GeneratorCommandsTest, WithoutADeviceNothingIsSent) {
 }
 
 TEST_F(GeneratorCommandsTest, ExceptionFromTheWriteOrRunIsCaughtAndTheCursorRestored) {
-    for (bool write : {true, false}) {
-        SCOPED_TRACE(write ? "write" : "run");
-        device.calls.clear();
-        device.throwOnCall = 1;  // the stop goes through, the request after it throws
-        EXPECT_EQ(ReloadGenerator(state, write), 0);
-        EXPECT_EQ(device.calls.size(), 2u);
-        EXPECT_EQ(GetCursor(), userCursor);
+    const ExitOnUnhandledFault unhandled;
+    const struct {
+        const char* name;
+        Failure failure;
+    } failures[] = {
+        {"our own C++ exception", Failure::OurThrow},
+        {"access violation", Failure::AccessViolation},
+        {"integer division by zero", Failure::DivideByZero},
+        {"another compiler's C++ exception", Failure::ForeignThrow},
+    };
+    for (const auto& f : failures) {
+        for (bool write : {true, false}) {
+            SCOPED_TRACE(std::string(f.name) + (write ? ", write" : ", run"));
+            device.calls.clear();
+            device.failure = f.failure;
+            device.throwOnCall = 1;  // the stop goes through, the request after it fails
+            EXPECT_EQ(ReloadGenerator(state, write), 0);
+            EXPECT_EQ(device.calls.size(), 2u);
+            EXPECT_EQ(device.calls[1].cursor, write ? waitCursor : userCursor);
+            EXPECT_EQ(GetCursor(), userCursor);
+            // The next request reaches the device as usual.
+            device.throwOnCall.reset();
+            EXPECT_EQ(ReloadGenerator(state, write), 1);
+            EXPECT_EQ(device.calls.size(), 4u);
+        }
     }
+}
+
+TEST_F(GeneratorCommandsTest, ExceptionTheDriverHandlesItselfStaysTheDrivers) {
+    const ExitOnUnhandledFault unhandled;
+    device.failure = Failure::HandledInside;
+    device.throwOnCall = 1;
+    EXPECT_EQ(ReloadGenerator(state, true), 1);
+    EXPECT_TRUE(device.handledInside);
+    EXPECT_EQ(device.calls.size(), 2u);
+    EXPECT_EQ(GetCursor(), userCursor);
 }
 
 TEST_F(GeneratorCommandsTest, CursorGuardHoldsWhenTheRequestThrows) {

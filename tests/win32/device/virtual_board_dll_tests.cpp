@@ -13,12 +13,13 @@
 #include <vector>
 
 #include "BoardLogReader.h"
+#include "UnhandledExit.h"
 #include "device/GeneratorCommands.h"
 
 namespace {
 const char* const BoardVariables[] = {
     "VBOARD_LOG", "VBOARD_INFO17", "VBOARD_OPEN", "VBOARD_INFO21", "VBOARD_ADC_RANGE",
-    "VBOARD_GONE_AFTER", "VBOARD_RATE", "VBOARD_CREATE", "VBOARD_CHDIR",
+    "VBOARD_GONE_AFTER", "VBOARD_RATE", "VBOARD_CREATE", "VBOARD_CHDIR", "VBOARD_FAULT",
 };
 
 std::string TempDirectory() {
@@ -324,4 +325,32 @@ TEST_F(VirtualBoardDll, OddCallsAnswerZeroAndAreLogged) {
         R"({"t":_,"op":"Unused","slot":8})",
     };
     EXPECT_EQ(Log(), expected);
+}
+
+TEST_F(VirtualBoardDll, FaultSwitchFaultsInsideTheRequestAfterItsLogLine) {
+    const struct {
+        const char* fault;
+        bool write;
+    } cases[] = {
+        {"write:access", true}, {"write:divide", true}, {"write:cxx", true},
+        {"run:access", false},  {"run:divide", false},  {"run:cxx", false},
+    };
+    const ExitOnUnhandledFault unhandled;
+    state.samplingFrequency = 1000.0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        SetEnvironmentVariableA("VBOARD_FAULT", c.fault);
+        DeleteFileA(logPath.c_str());
+        Attach();
+        // The other request of the pair goes through; the asked one faults.
+        EXPECT_EQ(ReloadGenerator(state, !c.write), 1);
+        EXPECT_EQ(ReloadGenerator(state, c.write), 0);
+        const auto log = Log();
+        ASSERT_EQ(log.size(), 5u);
+        const std::string faulted = log.back();
+        EXPECT_NE(faulted.find(c.write ? R"("count":2048)" : R"("mode":2,"frequency":1000.0)"), std::string::npos)
+            << faulted;
+        state.device->table->Release(state.device);
+        state.device = nullptr;
+    }
 }
