@@ -56,7 +56,7 @@ rig_find_wow64() {
   target=$root/build/wine-wow64
   stamp="$(basename "$archive") $(stat -c '%s %Y' "$archive")"
   if [ "$(cat "$target/.unpacked" 2>/dev/null)" != "$stamp" ]; then
-    rig__log "unpacking $archive (once)"
+    rig__log "unpacking $archive into $target"
     rm -rf "$target" "$target.partial"
     mkdir -p "$target.partial"
     if ! tar -C "$target.partial" -xJf "$archive"; then
