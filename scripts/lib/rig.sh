@@ -4,7 +4,7 @@
 #
 #   rig_use_wine DIR               runs the next rig on the Wine in DIR (bin/wine,
 #                                  bin/wineserver) instead of Debian's wine64
-#   rig_find_wow64 ROOT            finds a Wine that runs 32-bit programs (see there)
+#   rig_find_wow64 ROOT            finds a Wine that runs 32-bit programs
 #   rig_up RIG_DIR WIN_BUILD_DIR [--use-display]
 #                                  brings it up and exports the environment;
 #                                  --use-display runs on the DISPLAY already
@@ -36,7 +36,8 @@ rig_use_wine() {
 # Sets RIG_WOW64_HOME to a Wine that runs 32-bit programs inside 64-bit
 # processes: QORVEL_WOW64_WINE if set, else the archive in ROOT/../shared/wine-wow64
 # unpacked under ROOT/build/wine-wow64 (once; again only when the archive
-# changes). Without either, returns 1 with the reason in RIG_WOW64_WHY.
+# changes). Returns 1 when there is neither, 2 when QORVEL_WOW64_WINE names no
+# Wine or the archive does not unpack; the reason is in RIG_WOW64_WHY.
 rig_find_wow64() {
   local root=$1 archive stamp target
   RIG_WOW64_HOME= RIG_WOW64_WHY=
