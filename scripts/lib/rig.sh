@@ -2,6 +2,9 @@
 # template, a persistent wineserver and a keeper process. Sourced by
 # scripts/test and scripts/run.
 #
+#   rig_use_wine DIR               runs the next rig on the Wine in DIR (bin/wine,
+#                                  bin/wineserver) instead of Debian's wine64
+#   rig_find_wow64 ROOT            finds a Wine that runs 32-bit programs
 #   rig_up RIG_DIR WIN_BUILD_DIR [--use-display]
 #                                  brings it up and exports the environment;
 #                                  --use-display runs on the DISPLAY already
@@ -9,31 +12,86 @@
 #   rig_down                       stops what rig_up started, by pid
 #   rig_register_board NAME DLL    registers a driver under NAME in the prefix
 #   rig_restart_wine               ends the prefix's Windows processes, starts afresh
+#
+# rig_up exports QORVEL_WINE, the loader that cmake/wine-run and the e2e
+# driver use.
 
-WINE64=/usr/lib/wine/wine64
+RIG_WINE=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver64
+RIG_TEMPLATE=wine-template
 
 rig__log() { echo "rig: $*" >&2; }
+
+rig_use_wine() {
+  local home=$1
+  RIG_WINE=$home/bin/wine
+  export WINESERVER=$home/bin/wineserver
+  # Its own template: a prefix made by one Wine version is upgraded, slowly,
+  # by the next one that opens it.
+  RIG_TEMPLATE=wine-template-$(basename "$home")
+  # The WoW64 Wine's client aborts ("free(): invalid pointer") when TMPDIR is set.
+  unset TMPDIR
+}
+
+# Sets RIG_WOW64_HOME to a Wine that runs 32-bit programs inside 64-bit
+# processes: QORVEL_WOW64_WINE if set, else the archive in ROOT/../shared/wine-wow64
+# unpacked under ROOT/build/wine-wow64 (once; again only when the archive
+# changes). Returns 1 when there is neither, 2 when QORVEL_WOW64_WINE names no
+# Wine or the archive does not unpack; the reason is in RIG_WOW64_WHY.
+rig_find_wow64() {
+  local root=$1 archive stamp target
+  RIG_WOW64_HOME= RIG_WOW64_WHY=
+  if [ -n "${QORVEL_WOW64_WINE:-}" ]; then
+    if [ -x "$QORVEL_WOW64_WINE/bin/wine" ] && [ -x "$QORVEL_WOW64_WINE/bin/wineserver" ]; then
+      RIG_WOW64_HOME=$QORVEL_WOW64_WINE
+      return 0
+    fi
+    RIG_WOW64_WHY="QORVEL_WOW64_WINE=$QORVEL_WOW64_WINE has no bin/wine and bin/wineserver"
+    return 2
+  fi
+  archive=$(ls "$(cd "$root/.." && pwd)"/shared/wine-wow64/wine-*.tar.xz 2>/dev/null | sort | tail -n1)
+  if [ -z "$archive" ]; then
+    RIG_WOW64_WHY="no WoW64 Wine (neither QORVEL_WOW64_WINE nor $(cd "$root/.." && pwd)/shared/wine-wow64/wine-*.tar.xz)"
+    return 1
+  fi
+  target=$root/build/wine-wow64
+  stamp="$(basename "$archive") $(stat -c '%s %Y' "$archive")"
+  if [ "$(cat "$target/.unpacked" 2>/dev/null)" != "$stamp" ]; then
+    rig__log "unpacking $archive into $target"
+    rm -rf "$target" "$target.partial"
+    mkdir -p "$target.partial"
+    if ! tar -C "$target.partial" -xJf "$archive"; then
+      rm -rf "$target.partial"
+      RIG_WOW64_WHY="unpacking $archive failed"
+      return 2
+    fi
+    # Moved into place only whole, so an interrupted unpack is never reused.
+    echo "$stamp" >"$target.partial/.unpacked"
+    mv "$target.partial" "$target"
+  fi
+  RIG_WOW64_HOME=$target
+}
 
 # The template prefix is made once (wineboot takes about 10 s) and copied for
 # every run. Copied, never hard-linked: the server rewrites its registry files
 # in place.
 rig__template() {
-  local template=$1
-  [ -f "$template/.complete" ] && return 0
+  local template=$1 version
+  version=$("$RIG_WINE" --version 2>/dev/null)
+  [ -f "$template/.complete" ] && [ "$(cat "$template/.complete")" = "$version" ] && return 0
   rm -rf "$template"
-  rig__log "making the Wine template prefix (once)"
+  rig__log "making the Wine template prefix (once for $version)"
   WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
-    "$WINE64" wineboot -i >"$template.log" 2>&1
+    "$RIG_WINE" wineboot -i >"$template.log" 2>&1
   # Without a window manager, Managed=N lets Wine draw captions itself and
   # hide windows at once instead of waiting for a manager that is not there.
   WINEPREFIX=$template WINEDEBUG=-all \
-    "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$template.log" 2>&1
+    "$RIG_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$template.log" 2>&1
   WINEPREFIX=$template "$WINESERVER" -w
   # This Wine finds the packaged TrueType fonts only inside the prefix.
   mkdir -p "$template/drive_c/windows/Fonts"
   cp /usr/share/wine/fonts/*.ttf "$template/drive_c/windows/Fonts/" 2>/dev/null || true
-  touch "$template/.complete"
+  echo "$version" >"$template/.complete"
 }
 
 rig_up() {
@@ -41,7 +99,7 @@ rig_up() {
   mkdir -p "$rig_dir"
   rig_dir=$(cd "$rig_dir" && pwd)
   RIG_DIR=$rig_dir
-  rig__template "$(dirname "$rig_dir")/wine-template"
+  rig__template "$(dirname "$rig_dir")/$RIG_TEMPLATE"
 
   if [ "$display_mode" = --use-display ] && [ -n "${DISPLAY:-}" ]; then
     rig__up_wine "$rig_dir" "$win_build"
@@ -70,10 +128,11 @@ rig_up() {
 rig__up_wine() {
   local rig_dir=$1 win_build=$2
   rm -rf "$rig_dir/prefix"
-  cp -a "$(dirname "$rig_dir")/wine-template" "$rig_dir/prefix"
+  cp -a "$(dirname "$rig_dir")/$RIG_TEMPLATE" "$rig_dir/prefix"
   export WINEPREFIX=$rig_dir/prefix
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  export QORVEL_WINE=$RIG_WINE
   # Code page 1251 comes from the locale of each wine64 call; LC_ALL would override it.
   unset LC_ALL
   export LANG=ru_RU.UTF-8
@@ -86,7 +145,7 @@ rig__up_wine() {
 rig__start_wine() {
   "$WINESERVER" -p >>"$RIG_DIR/wineserver.log" 2>&1
   if [ -x "$RIG_WIN_BUILD/tests/rig/rig_keeper.exe" ]; then
-    "$WINE64" "$RIG_WIN_BUILD/tests/rig/rig_keeper.exe" >"$RIG_DIR/keeper.log" 2>&1 &
+    "$RIG_WINE" "$RIG_WIN_BUILD/tests/rig/rig_keeper.exe" >"$RIG_DIR/keeper.log" 2>&1 &
     RIG_KEEPER_PID=$!
   fi
 }
@@ -101,10 +160,14 @@ rig_restart_wine() {
   rig__start_wine
 }
 
+# In both registry views: 32-bit programs read the 32-bit one.
 rig_register_board() {
-  local name=$1 dll=$2
-  "$WINE64" reg add "HKLM\\SOFTWARE\\Brackwell\\Drivers\\1.0\\$name" /v path /t REG_SZ \
-    /d "$("$WINE64" winepath -w "$dll" 2>/dev/null | tr -d '\r')" /f >/dev/null 2>&1
+  local name=$1 dll=$2 path view
+  path=$("$RIG_WINE" winepath -w "$dll" 2>/dev/null | tr -d '\r')
+  for view in 64 32; do
+    "$RIG_WINE" reg add "HKLM\\SOFTWARE\\Brackwell\\Drivers\\1.0\\$name" /v path /t REG_SZ \
+      /d "$path" /f /reg:$view >/dev/null 2>&1 || return 1
+  done
 }
 
 rig_down() {

@@ -11,11 +11,17 @@ Expects the Wine rig to be up (DISPLAY, WINEPREFIX, WINESERVER and LANG
 exported, the virtual board registered as QorvelE), as scripts/test leaves it:
 
     python3 tests/e2e/run_e2e.py --build build/win64 [-k NAME]
-        [--exe QorvelGen.exe] [--wine LOADER] [--work DIR]
+        [--exe QorvelGen.exe] [--wine LOADER] [--work DIR] [--reference DIR]
 
 --build names the build whose qorvel_poke.exe drives the program; --exe runs
 another QorvelGen.exe with it (a release build, an unpacked package), --wine
 another Wine loader (QORVEL_WINE, else Debian's wine64).
+
+After every case, each request the board logged must carry the request
+block's size for the exe's architecture (36 bytes on i686, 40 on x86_64).
+With --reference (another build's work folder, its cases run first), every
+block a case wrote must equal, value for value, the block the same case
+wrote there.
 
 The last line printed is "e2e: N passed, N failed".
 """
@@ -26,6 +32,7 @@ import os
 import random
 import signal
 import shutil
+import struct
 import subprocess
 import sys
 import time
@@ -115,6 +122,35 @@ def request(entry):
     return ("unknown", mode)
 
 
+def read_log(path):
+    """A board log's entries; none when there is no log."""
+    if not os.path.exists(path):
+        return []
+    with open(path, "rb") as f:
+        data = f.read().decode()
+    # A line is written whole and flushed, but a read may still catch the
+    # last one half-way.
+    return [json.loads(line) for line in data.split("\n")[:-1]]
+
+
+def request_size(exe):
+    """The size of the request block that `exe` sends: 32 bytes and a
+    pointer, as its PE header's machine type says."""
+    with open(exe, "rb") as f:
+        header = f.read(4096)
+    if len(header) < 0x40:
+        return None
+    pe = struct.unpack_from("<I", header, 0x3C)[0]
+    if header[pe:pe + 4] != b"PE\0\0" or len(header) < pe + 6:
+        return None
+    machine = struct.unpack_from("<H", header, pe + 4)[0]
+    return {0x14C: 36, 0x8664: 40}.get(machine)  # i686, x86_64
+
+
+def written_blocks(entries):
+    return [e["buffer"] for e in entries if e["op"] == "Setup" and e.get("buffer") is not None]
+
+
 def match_requests(actual, expected):
     """Checks that `actual` holds the `expected` requests in order. Every
     repaint of the panel sends the rate again, and Wine repaints when it
@@ -132,12 +168,40 @@ def match_requests(actual, expected):
 
 
 class Rig:
-    def __init__(self, build, exe=None, work=None):
+    def __init__(self, build, exe=None, work=None, reference=None):
         self.build = os.path.abspath(build)
         self.exe = os.path.abspath(exe) if exe else os.path.join(self.build, "src", "app", "QorvelGen.exe")
         self.poke_exe = os.path.join(self.build, "tests", "e2e", "qorvel_poke.exe")
         self.work = os.path.abspath(work) if work else os.path.join(self.build, "e2e")
+        self.reference = os.path.abspath(reference) if reference else None
+        self.request_size = None  # known once the exe is there
         self.runs = []  # this case's program runs, ended after the case
+
+    def check_runs(self):
+        """What must hold for every run of a case: the size of every request,
+        and, with a reference, the blocks written."""
+        for run in self.runs:
+            name = os.path.basename(run.dir)
+            entries = run.log()
+            sizes = sorted({e.get("size") for e in entries if e["op"] == "Setup"}, key=str)
+            check(sizes in ([], [self.request_size]), "%s: requests of size %r, not %d"
+                  % (name, sizes, self.request_size))
+            blocks = written_blocks(entries)
+            if self.reference is None or not blocks:
+                continue
+            path = os.path.join(self.reference, name, "board.log")
+            check(os.path.exists(path), "%s: no reference log %s" % (name, path))
+            theirs = written_blocks(read_log(path))
+            check(len(blocks) == len(theirs), "%s: %d blocks written, %d in %s" % (name, len(blocks), len(theirs),
+                                                                                path))
+            for number, (ours, reference) in enumerate(zip(blocks, theirs), 1):
+                check(len(ours) == len(reference), "%s: block %d holds %d values, %d in %s"
+                      % (name, number, len(ours), len(reference), path))
+                differ = [i for i, (a, b) in enumerate(zip(ours, reference)) if a != b]
+                if differ:
+                    first = differ[0]
+                    raise CaseFailure("%s: block %d differs from %s in %d values, the first at %d: %d, not %d"
+                                      % (name, number, path, len(differ), first, ours[first], reference[first]))
 
     def poke(self, *args, check_rc=True):
         result = subprocess.run([WINE, self.poke_exe] + [str(a) for a in args],
@@ -255,13 +319,7 @@ class Run:
 
     # --- the board's log -------------------------------------------------
     def log(self):
-        if not os.path.exists(self.log_path):
-            return []
-        with open(self.log_path, "rb") as f:
-            data = f.read().decode()
-        # A line is written whole and flushed, but a read may still catch
-        # the last one half-way.
-        return [json.loads(line) for line in data.split("\n")[:-1]]
+        return read_log(self.log_path)
 
     def requests(self, since=0):
         return [r for r in (request(e) for e in self.log()[since:]) if r]
@@ -612,6 +670,26 @@ def write_with_start_clear_then_checked(rig):
     run.click(WRITE)
     run.expect([("rate", 1000.0), ("stop",), ("run", 1000.0), ("stop",), ("write",)])
     check(run.info()["start"] == 1, "Write changed the Start box")
+    run.key("Escape")
+    check(run.wait_exit() == 0, "exit code")
+
+
+@case
+def blocks_from_the_least_to_the_most(rig):
+    """Blocks at the ends of the amplitude and period ranges, where rounding
+    is hardest: each must also equal the reference build's."""
+    run = Run(rig, "blocks", sav=saved_state(1000, 0, 0, 0, 0)).start_panel()
+    for amplitude1, periods1, amplitude2, periods2 in ((32767, 20, 1, 1), (12345, 7, 32767, 13),
+                                                       (1, 19, 20000, 3), (32767, 1, 0, 20)):
+        run.rig.poke("slider", AMPLITUDE1, amplitude1)
+        run.rig.poke("slider", AMPLITUDE2, amplitude2)
+        run.rig.poke("combo", PERIODS1, periods1 - 1)
+        run.rig.poke("combo", PERIODS2, periods2 - 1)
+        run.set_mark()
+        run.click(WRITE)
+        run.expect([("rate", 1000.0), ("stop",), ("stop",), ("write",)])
+        block = [e for e in run.new_entries() if request(e) == ("write",)][0]
+        check_block(block, amplitude1, periods1, amplitude2, periods2)
     run.key("Escape")
     check(run.wait_exit() == 0, "exit code")
 
@@ -1017,20 +1095,27 @@ def main():
     parser.add_argument("--exe", help="the QorvelGen.exe to run (default: the build's own)")
     parser.add_argument("--wine", help="the Wine loader (default: QORVEL_WINE, else wine64)")
     parser.add_argument("--work", help="the folder for the cases' working directories (default: BUILD/e2e)")
+    parser.add_argument("--reference", help="another build's work folder whose written blocks must be matched")
     args = parser.parse_args()
 
     global WINE
     if args.wine:
         WINE = args.wine
-    rig = Rig(args.build, args.exe, args.work)
+    rig = Rig(args.build, args.exe, args.work, args.reference)
     passed = failed = 0
     problems = [name for name in ("DISPLAY", "WINEPREFIX") if not os.environ.get(name)]
     problems += [path for path in (rig.exe, rig.poke_exe) if not os.path.exists(path)]
+    if not problems:
+        rig.request_size = request_size(rig.exe)
+        if rig.request_size is None:
+            problems.append("an i686 or x86_64 PE header in " + rig.exe)
     if problems:
         print("e2e: the rig is not ready: missing %s" % ", ".join(problems))
         print("e2e: 0 passed, 1 failed")
         return 1
     os.makedirs(rig.work, exist_ok=True)
+    print("e2e: %s sends %d-byte requests%s" % (rig.exe, rig.request_size,
+                                               "; blocks compared with " + rig.reference if rig.reference else ""))
 
     for function in CASES:
         name = function.__name__
@@ -1039,6 +1124,7 @@ def main():
         began = time.monotonic()
         try:
             function(rig)
+            rig.check_runs()
         except Exception as error:  # a case's failure must not stop the others
             failed += 1
             print("FAIL %s (%.1f s): %s" % (name, time.monotonic() - began, error))
