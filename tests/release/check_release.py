@@ -28,7 +28,6 @@ import re
 import shutil
 import subprocess
 import sys
-import time
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
@@ -138,7 +137,7 @@ def show(qorvelcfg, folder):
 
 def config_section(lines):
     """The configuration's lines of qorvelcfg show, without its header."""
-    end = next(i for i, line in enumerate(lines) if line.startswith("./QorvelGen.sav") or "QorvelGen.sav:" in line)
+    end = next(i for i, line in enumerate(lines) if "QorvelGen.sav:" in line)
     return lines[1:end]
 
 
@@ -149,8 +148,8 @@ def check_settings(qorvelcfg, unpacked, scratch):
     os.makedirs(empty, exist_ok=True)
     sample = show(qorvelcfg, unpacked)
     check("loaded" in sample[0] and "not loaded" not in sample[0], "the sample was not loaded: %r" % sample[0])
-    check(config_section(sample) == config_section(show(qorvelcfg, empty)),
-          "the sample reads %r, the defaults are %r" % (config_section(sample), config_section(show(qorvelcfg, empty))))
+    read, defaults = config_section(sample), config_section(show(qorvelcfg, empty))
+    check(read == defaults, "the sample reads %r, the defaults are %r" % (read, defaults))
     cfg = os.path.join(unpacked, "QorvelGen.cfg")
     for key in CONFIG_KEYS:
         result = output(qorvelcfg, "get", cfg, key, "--string").splitlines()[0]
