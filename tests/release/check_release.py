@@ -30,6 +30,7 @@ import subprocess
 import sys
 import zipfile
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import run_e2e as e2e  # noqa: E402
 
