@@ -1,0 +1,26 @@
+# The release builds: small executables without debug information, whose
+# symbols are kept beside them for reading a crash later. The floating-point
+# rules of the top-level file and the i686 toolchain apply unchanged, so the
+# synthesised block stays bit-identical to the tested builds.
+if(NOT WIN32)
+  message(FATAL_ERROR "QORVEL_RELEASE builds the Windows programs only")
+endif()
+
+# Every function and object in a section of its own, so that the linker can
+# drop what nothing references. -g only feeds the split-off symbol file: it
+# does not change the generated code.
+add_compile_options(-ffunction-sections -fdata-sections -g)
+add_link_options(-Wl,--gc-sections)
+
+# After each link: the symbols go to <file>.debug, the shipped file is
+# stripped and keeps a debug link to them, by name, for a debugger that finds
+# the .debug file beside it.
+function(qorvel_split_symbols target)
+  set(file $<TARGET_FILE:${target}>)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug ${file} ${file}.debug
+    COMMAND ${CMAKE_OBJCOPY} --strip-all ${file}
+    COMMAND ${CMAKE_OBJCOPY} --add-gnu-debuglink=${file}.debug ${file}
+    WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
+    VERBATIM)
+endfunction()

@@ -1,0 +1,359 @@
+#!/usr/bin/env python3
+"""Checks of what ships: the release zips and the release build behind them.
+
+    check_release.py contents ZIP --arch win32|win64 --build RELEASE_BUILD --qorvelcfg HOST_QORVELCFG
+        the zip's files, texts and settings files, and for each program in
+        it: no debug sections, a debug link to symbols kept in the build,
+        imports from system DLLs only, the version resource, the PE kind;
+        for the build: the floating-point flags of every compiled file
+
+    check_release.py demo ZIP --build WIN64_BUILD --work DIR
+        unpacks the zip into an empty folder and runs the demo as a bench
+        engineer would, under Wine's cmd: register-demo.cmd, run-demo.cmd
+        (the panel with the virtual board, F2 and Esc by real keys, exit 0,
+        the demo's QorvelGen.sav), unregister-demo.cmd. Needs the Wine rig
+        up, as for the end-to-end tests.
+
+Each check prints "ok NAME" or "FAIL NAME: why"; the last line is
+"release: N passed, N failed".
+"""
+import argparse
+import hashlib
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import zipfile
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import run_e2e as e2e  # noqa: E402
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+DEMO_KEY = "HKLM\\SOFTWARE\\Brackwell\\Drivers\\1.0\\VirtualBoard"
+BOM = b"\xef\xbb\xbf"
+
+PACKAGE_FILES = {
+    "QorvelGen.exe", "qorvelcfg.exe", "QorvelGen.cfg", "README-ru.txt", "README-en.txt", "SHA256SUMS.txt",
+    "demo/VirtualBoard.dll", "demo/QorvelGen.cfg", "demo/register-demo.cmd", "demo/unregister-demo.cmd",
+    "demo/run-demo.cmd",
+}
+PROGRAMS = ("QorvelGen.exe", "qorvelcfg.exe", "demo/VirtualBoard.dll")
+SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "COMCTL32.DLL", "ADVAPI32.DLL", "MSVCRT.DLL"}
+CONFIG_KEYS = ("DeviceName", "Device", "HelpPreDelay", "HelpPostDelay", "ADCRange", "DACRange", "FreqSIN")
+# Texts a user must find in both guides exactly as the program shows them.
+GUIDE_TEXTS = (e2e.MSG_PROPERTIES, e2e.MSG_NOT_CONNECTED, e2e.MSG_GONE,
+               "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brackwell\\Drivers\\1.0\\<DeviceName>",
+               "F2", "qorvelcfg show", "register-demo.cmd", "run-demo.cmd", "unregister-demo.cmd")
+PE_KIND = {"win32": ("pei-i386", "(PE32)"), "win64": ("pei-x86-64", "(PE32+)")}
+# The x86_64 binutils read both kinds of PE file, so a file of the wrong kind
+# fails its check instead of the tool.
+OBJDUMP, OBJCOPY, WINDRES = ("x86_64-w64-mingw32-" + tool for tool in ("objdump", "objcopy", "windres"))
+
+
+class Checks:
+    def __init__(self):
+        self.passed = self.failed = 0
+
+    def run(self, name, function, *args):
+        try:
+            function(*args)
+        except Exception as error:  # one failed check must not hide the others
+            self.failed += 1
+            print("FAIL %s: %s" % (name, error))
+        else:
+            self.passed += 1
+            print("ok   %s" % name)
+        sys.stdout.flush()
+
+    def summary(self):
+        print("release: %d passed, %d failed" % (self.passed, self.failed))
+        return 0 if self.failed == 0 and self.passed > 0 else 1
+
+
+check = e2e.check
+
+
+def project_version():
+    with open(os.path.join(ROOT, "CMakeLists.txt")) as f:
+        return re.search(r"project\(QorvelGen VERSION ([0-9.]+)", f.read()).group(1)
+
+
+def output(*command):
+    """A tool's output, in English whatever the locale (binutils translate theirs)."""
+    env = dict(os.environ, LC_ALL="C")
+    return subprocess.run(command, check=True, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                          timeout=60, env=env).stdout.decode("utf-8", "replace")
+
+
+# --- contents --------------------------------------------------------------
+
+def check_file_list(names):
+    check(set(names) == PACKAGE_FILES, "extra %s, missing %s" % (sorted(set(names) - PACKAGE_FILES),
+                                                                 sorted(PACKAGE_FILES - set(names))))
+
+
+def check_checksums(files):
+    lines = files["SHA256SUMS.txt"].decode().splitlines()
+    listed = {}
+    for line in lines:
+        digest, name = line.split("  ", 1)
+        listed[name] = digest
+    want = {name: hashlib.sha256(data).hexdigest() for name, data in files.items() if name != "SHA256SUMS.txt"}
+    check(listed == want, "SHA256SUMS.txt %r, files %r" % (listed, want))
+
+
+def windows_lines(data, what):
+    check(b"\n" in data and data.endswith(b"\r\n"), "%s does not end with CR LF" % what)
+    check(data.count(b"\n") == data.count(b"\r\n") and data.count(b"\r") == data.count(b"\r\n"),
+          "%s has line ends other than CR LF" % what)
+
+
+def check_texts(files, version):
+    for name in ("README-ru.txt", "README-en.txt", "QorvelGen.cfg", "demo/QorvelGen.cfg"):
+        data = files[name]
+        check(data.startswith(BOM), "%s has no UTF-8 byte-order mark" % name)
+        windows_lines(data, name)
+        text = data[len(BOM):].decode("utf-8")
+        check("@" not in text, "%s holds an unreplaced @VARIABLE@" % name)
+    for name in ("README-ru.txt", "README-en.txt"):
+        text = files[name][len(BOM):].decode("utf-8")
+        missing = [t for t in GUIDE_TEXTS + ("QorvelGen " + version,) if t not in text]
+        check(not missing, "%s lacks %r" % (name, missing))
+    for name in ("demo/register-demo.cmd", "demo/unregister-demo.cmd", "demo/run-demo.cmd"):
+        data = files[name]
+        check(not data.startswith(BOM), "%s starts with a byte-order mark, which cmd runs as a command" % name)
+        data.decode("ascii")
+        windows_lines(data, name)
+
+
+def show(qorvelcfg, folder):
+    return output(qorvelcfg, "show", folder).splitlines()
+
+
+def config_section(lines):
+    """The configuration's lines of qorvelcfg show, without its header."""
+    end = next(i for i, line in enumerate(lines) if "QorvelGen.sav:" in line)
+    return lines[1:end]
+
+
+def check_settings(qorvelcfg, unpacked, scratch):
+    # The sample sets every key to its default: read by the program's own
+    # rules, it must give what no configuration at all gives.
+    empty = os.path.join(scratch, "no-configuration")
+    os.makedirs(empty, exist_ok=True)
+    sample = show(qorvelcfg, unpacked)
+    check("loaded" in sample[0] and "not loaded" not in sample[0], "the sample was not loaded: %r" % sample[0])
+    read, defaults = config_section(sample), config_section(show(qorvelcfg, empty))
+    check(read == defaults, "the sample reads %r, the defaults are %r" % (read, defaults))
+    cfg = os.path.join(unpacked, "QorvelGen.cfg")
+    for key in CONFIG_KEYS:
+        result = output(qorvelcfg, "get", cfg, key, "--string").splitlines()[0]
+        check(result == "1", "the sample does not set %s" % key)
+    demo = show(qorvelcfg, os.path.join(unpacked, "demo"))
+    for line in (r"\s*DeviceName\s+= VirtualBoard$", r"\s*HelpPreDelay\s+= 1000$",
+                 r"registry key: HKEY_LOCAL_MACHINE\\SOFTWARE\\Brackwell\\Drivers\\1\.0\\VirtualBoard$"):
+        check(any(re.match(line, shown) for shown in demo), "the demo configuration reads %r" % demo)
+
+
+def check_program(arch, path, name, build):
+    sections = [line.split()[1] for line in output(OBJDUMP, "-h", path).splitlines()
+                if re.match(r"\s+\d+ \S", line)]
+    debug = [s for s in sections if s.startswith((".debug", ".zdebug"))]
+    check(not debug, "%s has debug sections %s" % (name, debug))
+    check(".gnu_debuglink" in sections, "%s has no debug link" % name)
+
+    # The debug link names the symbol file kept beside the build's own copy.
+    linked, copy = os.path.join(build, "debuglink"), os.path.join(build, "debuglink-copy")
+    subprocess.run([OBJCOPY, "--dump-section", ".gnu_debuglink=" + linked, path, copy],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with open(linked, "rb") as f:
+        symbols_name = f.read().split(b"\0")[0].decode()
+    os.remove(linked)
+    os.remove(copy)
+    folder = {"QorvelGen.exe": "src/app", "qorvelcfg.exe": "tools", "demo/VirtualBoard.dll": "board"}[name]
+    symbols = os.path.join(build, folder, symbols_name)
+    check(symbols_name == os.path.basename(name) + ".debug" and os.path.exists(symbols),
+          "%s links to %r, not found beside the build's copy" % (name, symbols_name))
+    check(".debug_info" in output(OBJDUMP, "-h", symbols), "%s holds no symbols" % symbols)
+
+    headers = output(OBJDUMP, "-p", path)
+    file_format, magic = PE_KIND[arch]
+    check("file format " + file_format in headers and re.search(r"Magic\s+\S+\s+" + re.escape(magic), headers),
+          "%s is not %s %s" % (name, file_format, magic))
+    imports = {dll.upper() for dll in re.findall(r"DLL Name: (\S+)", headers)}
+    check(imports and imports <= SYSTEM_DLLS, "%s imports %s" % (name, sorted(imports - SYSTEM_DLLS) or "nothing"))
+
+
+def check_version(path, name, version):
+    rc = output(WINDRES, "-i", path, "-O", "rc")
+    numbers = ", ".join(version.split(".") + ["0"])
+    for pattern in ("FILEVERSION " + numbers, "PRODUCTVERSION " + numbers,
+                    'VALUE "FileVersion", "%s"' % version, 'VALUE "ProductVersion", "%s"' % version,
+                    'VALUE "ProductName", "QorvelGen"', 'VALUE "OriginalFilename", "%s"' % name,
+                    'VALUE "FileDescription", "QorvelGen '):
+        check(pattern in rc, "%s: no %s in its version resource" % (name, pattern))
+    for invented in ("CompanyName", "LegalCopyright", "LegalTrademarks"):
+        check(invented not in rc, "%s names a %s" % (name, invented))
+
+
+def check_float_flags(arch, build):
+    with open(os.path.join(build, "compile_commands.json")) as f:
+        commands = [entry for entry in json.load(f) if entry["file"].endswith(".cpp")]
+    needed = ["-ffp-contract=off"] + (["-msse2", "-mfpmath=sse"] if arch == "win32" else [])
+    lacking = [os.path.relpath(e["file"], ROOT) for e in commands if not all(flag in e["command"].split()
+                                                                         for flag in needed)]
+    check(commands and not lacking, "compiled without %s: %s" % (" ".join(needed), lacking or "no files"))
+
+
+def contents(args, checks):
+    version = project_version()
+    with zipfile.ZipFile(args.zip) as archive:
+        names = [n for n in archive.namelist() if not n.endswith("/")]
+        files = {n: archive.read(n) for n in names}
+    base = "%s(%s)" % (os.path.basename(args.zip), args.arch)
+    checks.run(base + " name", lambda: check(os.path.basename(args.zip) == "QorvelGen-%s-%s.zip" % (version, args.arch),
+                                            "unexpected name"))
+    checks.run(base + " files", check_file_list, names)
+    checks.run(base + " SHA256SUMS.txt", check_checksums, files)
+    checks.run(base + " texts", check_texts, files, version)
+
+    scratch = os.path.join(os.path.abspath(args.build), "check-" + args.arch)
+    shutil.rmtree(scratch, ignore_errors=True)
+    unpacked = os.path.join(scratch, "unpacked")
+    with zipfile.ZipFile(args.zip) as archive:
+        archive.extractall(unpacked)
+    checks.run(base + " settings files", check_settings, args.qorvelcfg, unpacked, scratch)
+    for name in PROGRAMS:
+        path = os.path.join(unpacked, name)
+        checks.run("%s %s" % (base, name), check_program, args.arch, path, name, os.path.abspath(args.build))
+        print("     %s: %d bytes" % (name, os.path.getsize(path)))
+    for name in ("QorvelGen.exe", "qorvelcfg.exe"):
+        checks.run("%s %s version" % (base, name), check_version, os.path.join(unpacked, name), name,
+                   version)
+    checks.run(base + " floating-point flags", check_float_flags, args.arch, args.build)
+
+
+# --- demo --------------------------------------------------------------------
+
+def wine(*args, env=None):
+    return subprocess.run([e2e.WINE] + list(args), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60,
+                          env=env)
+
+
+def windows_path(path):
+    return wine("winepath", "-w", path).stdout.decode().strip()
+
+
+def registered(view):
+    """The demo's registered driver path in one registry view, or None."""
+    result = wine("reg", "query", DEMO_KEY, "/v", "path", "/reg:" + view)
+    if result.returncode != 0:
+        return None
+    match = re.search(r"path\s+REG_SZ\s+(.+?)\r?$", result.stdout.decode("cp866"), re.M)
+    return match.group(1) if match else ""
+
+
+class DemoRun(e2e.Run):
+    """run-demo.cmd through Wine's cmd. Wine's output and the board's log
+    stay in this run's own folder, which is also cmd's current directory:
+    run-demo.cmd itself must make demo\\ the program's working directory."""
+
+    def __init__(self, rig, script):
+        super().__init__(rig, "demo-run", cfg=None)
+        self.script = script
+
+    def start(self):
+        self.output = open(os.path.join(self.dir, "wine.log"), "wb")
+        self.process = subprocess.Popen([e2e.WINE, "cmd", "/c", windows_path(self.script)], cwd=self.dir,
+                                        env=self.env, stdout=self.output, stderr=subprocess.STDOUT)
+        return self
+
+
+def run_script(path):
+    result = wine("cmd", "/c", windows_path(path))
+    text = result.stdout.decode("cp866", "replace").strip()
+    check(result.returncode == 0, "%s: exit %d, %r" % (os.path.basename(path), result.returncode, text))
+    return text
+
+
+def demo(args, checks):
+    rig = e2e.Rig(args.build, work=os.path.join(os.path.abspath(args.work), "runs"))
+    unpacked = os.path.join(os.path.abspath(args.work), "unpacked")
+    shutil.rmtree(os.path.abspath(args.work), ignore_errors=True)
+    os.makedirs(unpacked)
+    os.makedirs(rig.work)
+    subprocess.run(["unzip", "-q", args.zip, "-d", unpacked], check=True, timeout=60)
+    demo_dir = os.path.join(unpacked, "demo")
+    rig.exe = os.path.join(unpacked, "QorvelGen.exe")
+
+    def register():
+        check(registered("64") is None and registered("32") is None, "VirtualBoard is registered already")
+        run_script(os.path.join(demo_dir, "register-demo.cmd"))
+        dll = windows_path(os.path.join(demo_dir, "VirtualBoard.dll"))
+        views = {view: registered(view) for view in ("64", "32")}
+        check(views == {"64": dll, "32": dll}, "registered %r, not %r in both views" % (views, dll))
+
+    def run_demo():
+        run = DemoRun(rig, os.path.join(demo_dir, "run-demo.cmd")).start_panel()
+        try:
+            info = run.info()
+            check(info["title"] == e2e.PANEL_TITLE and info["visible"] == 1, "panel %r" % info)
+            check(run.log()[0] == {"t": run.log()[0]["t"], "op": "Create", "name": "IADCDevice"},
+                  "the board's first call %r" % run.log()[0])
+            shot = os.path.join(os.path.abspath(args.work), "demo-panel.png")
+            subprocess.run([e2e.IMPORT, "-window", "root", "-crop", e2e.crop(info["rect"]), "+repage", shot],
+                           check=True, timeout=30)
+            print("     the demo's panel: %s" % shot)
+            run.activate()
+            run.set_mark()
+            run.key("F2")
+            run.expect([("rate", 1000.0), ("stop",), ("run", 1000.0)])
+            check(run.info()["start"] == 1, "F2 did not check the Start box")
+            run.key("Escape")
+            check(run.wait_exit(30) == 0, "run-demo.cmd's exit code")
+        finally:
+            run.stop()
+        # No saved state came with the demo: the panel started at 1000 Hz,
+        # amplitudes 0, and saved that into demo\ only.
+        with open(os.path.join(demo_dir, "QorvelGen.sav"), "rb") as f:
+            saved = f.read()
+        check(saved == e2e.saved_state(1000, 0, 0, 0, 0), "demo\\QorvelGen.sav is %r" % saved)
+        strays = [p for p in (os.path.join(unpacked, "QorvelGen.sav"), os.path.join(run.dir, "QorvelGen.sav"))
+                  if os.path.exists(p)]
+        check(not strays, "saved state written outside demo\\: %s" % strays)
+
+    def unregister():
+        run_script(os.path.join(demo_dir, "unregister-demo.cmd"))
+        views = {view: registered(view) for view in ("64", "32")}
+        check(views == {"64": None, "32": None}, "still registered: %r" % views)
+
+    base = os.path.basename(args.zip)
+    checks.run(base + " demo: register-demo.cmd", register)
+    checks.run(base + " demo: run-demo.cmd, F2, Esc", run_demo)
+    checks.run(base + " demo: unregister-demo.cmd", unregister)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    commands = parser.add_subparsers(dest="command", required=True)
+    p = commands.add_parser("contents")
+    p.add_argument("zip")
+    p.add_argument("--arch", choices=sorted(PE_KIND), required=True)
+    p.add_argument("--build", required=True, help="the release build the zip was packed from")
+    p.add_argument("--qorvelcfg", required=True, help="a qorvelcfg this machine runs")
+    p = commands.add_parser("demo")
+    p.add_argument("zip")
+    p.add_argument("--build", required=True, help="the win64 build whose qorvel_poke.exe watches the panel")
+    p.add_argument("--work", required=True, help="a folder for the unpacked zip (emptied first)")
+    args = parser.parse_args()
+
+    checks = Checks()
+    {"contents": contents, "demo": demo}[args.command](args, checks)
+    return checks.summary()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
