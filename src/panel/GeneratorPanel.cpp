@@ -103,7 +103,7 @@ void GeneratorApp::RefreshDisplays() {
     // No selection (-1) is kept: the displays then show 0 periods' frequency.
     ModeIndex1 = SignedLowWord(SendDlgItemMessageA(window, IDC_PERIODS1, CB_GETCURSEL, 0, 0));
     ModeIndex2 = SignedLowWord(SendDlgItemMessageA(window, IDC_PERIODS2, CB_GETCURSEL, 0, 0));
-    ClampChosenValues(*this);
+    ClampChosenValues(*this, appliedAmplitude1, appliedAmplitude2);
 
     samplingFrequency = FreqIndex;
     ApplySamplingFrequency(*this, samplingFrequency);  // may bring back the board's own rate
@@ -116,7 +116,7 @@ void GeneratorApp::RefreshDisplays() {
 void GeneratorApp::ApplyControls() {
     RefreshDisplays();
     if (generatorOn)
-        ReloadGenerator(*this, false);  // stop, then run at samplingFrequency
+        ReloadGenerator(*this, ModeIndex1, ModeIndex2, false);  // stop, then run at samplingFrequency
     else
         StopGenerator(*this);
 }
@@ -137,7 +137,7 @@ int32_t GeneratorApp::OnStartKey() {
 // The only way the waveform reaches the board. The Start box stays as it is.
 int32_t GeneratorApp::OnWrite() {
     ApplyControls();
-    ReloadGenerator(*this, true);
+    ReloadGenerator(*this, ModeIndex1, ModeIndex2, true);
     return 0;
 }
 
