@@ -51,9 +51,9 @@ private:
     int32_t OnWrite();
     int32_t OnAutoStartOn();
     int32_t OnAutoStartOff();
-    int32_t OnComboCommand(uintptr_t wParam);
-    int32_t OnSpin(intptr_t lParam);
-    int32_t OnSlider(intptr_t lParam);
+    int32_t OnComboCommand(WParam wParam);
+    int32_t OnSpin(LParam lParam);
+    int32_t OnSlider(LParam lParam);
 
     // Panel operations.
     void SetupSliderPair(int slider, int spinner, int32_t value, int32_t maximum);

@@ -50,7 +50,7 @@ bool IsSwallowedByDialogProc(UINT message) {
 int32_t WindowObject::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     const MessageMapEntry* entry = FindMapEntry(GetMessageMap(), message, wParam);
     if (!entry) return NotHandled;
-    return entry->handler(*this, wParam, lParam);
+    return CallMapEntry(*entry, *this, wParam, lParam);
 }
 
 int WindowObject::ShowMessage(const char* text, UINT type) {

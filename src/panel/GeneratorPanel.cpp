@@ -154,14 +154,14 @@ int32_t GeneratorApp::OnAutoStartOff() {
 }
 
 // A periods choice applies when its list closes, even if it did not change.
-int32_t GeneratorApp::OnComboCommand(uintptr_t wParam) {
-    const int id = LOWORD(wParam);
-    if (HIWORD(wParam) == CBN_CLOSEUP && (id == IDC_PERIODS1 || id == IDC_PERIODS2)) ApplyControls();
+int32_t GeneratorApp::OnComboCommand(WParam wParam) {
+    const int id = LOWORD(wParam.value);
+    if (HIWORD(wParam.value) == CBN_CLOSEUP && (id == IDC_PERIODS1 || id == IDC_PERIODS2)) ApplyControls();
     return 0;
 }
 
-int32_t GeneratorApp::OnSpin(intptr_t lParam) {
-    HWND from = reinterpret_cast<HWND>(lParam);
+int32_t GeneratorApp::OnSpin(LParam lParam) {
+    HWND from = reinterpret_cast<HWND>(lParam.value);
     StepFromSpin(from, IDC_AMPLITUDE1, IDC_SPIN1, AmplitudeIndex1);
     StepFromSpin(from, IDC_AMPLITUDE2, IDC_SPIN2, AmplitudeIndex2);
     StepFromSpin(from, IDC_FREQUENCY, IDC_SPIN_FREQUENCY, FreqIndex);
@@ -180,8 +180,8 @@ void GeneratorApp::StepFromSpin(HWND from, int slider, int spinner, int32_t& fie
     ApplyControls();
 }
 
-int32_t GeneratorApp::OnSlider(intptr_t lParam) {
-    HWND from = reinterpret_cast<HWND>(lParam);
+int32_t GeneratorApp::OnSlider(LParam lParam) {
+    HWND from = reinterpret_cast<HWND>(lParam.value);
     ReadSlider(from, IDC_AMPLITUDE1, AmplitudeIndex1);
     ReadSlider(from, IDC_AMPLITUDE2, AmplitudeIndex2);
     ReadSlider(from, IDC_FREQUENCY, FreqIndex);

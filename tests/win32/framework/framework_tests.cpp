@@ -59,19 +59,19 @@ public:
         paintClient = client;
     }
 
-    int32_t OnInitDialog(uintptr_t, intptr_t lParam) {
+    int32_t OnInitDialog(WParam, LParam lParam) {
         windowAtInit = window;
-        initParam = lParam;
+        initParam = lParam.value;
         return 1;
     }
     int32_t OnSetFont() {
         ++setFontCount;
         return NotHandled;
     }
-    int32_t OnProbe(uintptr_t wParam, intptr_t lParam) {
+    int32_t OnProbe(WParam wParam, LParam lParam) {
         ++probeCount;
-        probeWParam = wParam;
-        probeLParam = lParam;
+        probeWParam = wParam.value;
+        probeLParam = lParam.value;
         return probeResult;
     }
     int32_t OnHitTest() {
@@ -162,9 +162,9 @@ public:
         windowAtCreate = window;
         return NotHandled;
     }
-    int32_t OnSetText(intptr_t lParam) {
+    int32_t OnSetText(LParam lParam) {
         ++setTextCount;
-        lastSetText = reinterpret_cast<const char*>(lParam);
+        lastSetText = reinterpret_cast<const char*>(lParam.value);
         return setTextResult;
     }
     int32_t OnPaintRow() {
@@ -175,17 +175,17 @@ public:
         windowAtDestroy = window;
         return 0;
     }
-    int32_t OnProbe(uintptr_t wParam, intptr_t lParam) {
+    int32_t OnProbe(WParam wParam, LParam lParam) {
         ++probeCount;
-        probeWParam = wParam;
-        probeLParam = lParam;
+        probeWParam = wParam.value;
+        probeLParam = lParam.value;
         return probeResult;
     }
     int32_t OnNone() { return lead; }
-    int32_t OnW(uintptr_t wParam) { return lead == 0x1EAD ? static_cast<int32_t>(wParam) : -7; }
-    int32_t OnL(intptr_t lParam) { return lead == 0x1EAD ? static_cast<int32_t>(lParam) : -7; }
-    int32_t OnBoth(uintptr_t wParam, intptr_t lParam) {
-        return lead == 0x1EAD ? static_cast<int32_t>(wParam - lParam) : -7;
+    int32_t OnW(WParam wParam) { return lead == 0x1EAD ? static_cast<int32_t>(wParam.value) : -7; }
+    int32_t OnL(LParam lParam) { return lead == 0x1EAD ? static_cast<int32_t>(lParam.value) : -7; }
+    int32_t OnBoth(WParam wParam, LParam lParam) {
+        return lead == 0x1EAD ? static_cast<int32_t>(wParam.value - lParam.value) : -7;
     }
 
     UINT addedClassStyle = 0;
