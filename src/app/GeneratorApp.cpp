@@ -49,7 +49,17 @@ void GeneratorApp::OnFinalDestroy() {
     WindowObject::OnFinalDestroy();
 }
 
-void GeneratorApp::OnPaint(HDC, const RECT&) { RefreshDisplays(); }
+void GeneratorApp::OnPaint(HDC, const RECT&) {
+    // During a repaint the displays' own paints are still pending. Under Wine
+    // an image static without an image fills itself with its background after
+    // the panel has painted, which would wipe out the texts drawn here; with
+    // the displays painted first the order is the same everywhere. Only a
+    // repaint of the panel leaves their paints pending, so a control change
+    // draws its texts without this.
+    for (int display : {IDC_DISPLAY1, IDC_DISPLAY2, IDC_DISPLAY_FREQUENCY})
+        UpdateWindow(GetDlgItem(window, display));
+    RefreshDisplays();
+}
 
 // Esc or the close box.
 int32_t GeneratorApp::OnCancel() {

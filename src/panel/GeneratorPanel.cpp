@@ -203,11 +203,6 @@ void GeneratorApp::PrintDisplay(int display, const DisplayText& text) {
 void GeneratorApp::DrawDisplayText(int display, const char* text, COLORREF colour) {
     HWND control = GetDlgItem(window, display);
     if (!control) return;
-    // The display's own pending paint runs first. Under Wine an image static
-    // without an image fills itself with its background after the panel has
-    // painted, which would wipe out the text drawn here during a repaint;
-    // with the display painted beforehand the order is the same everywhere.
-    UpdateWindow(control);
     RECT inner;
     GetClientRect(control, &inner);
     InflateRect(&inner, -2, -2);
