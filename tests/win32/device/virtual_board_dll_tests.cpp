@@ -120,7 +120,7 @@ TEST_F(VirtualBoardDll, AttachItemsAnswerWithTheDefaults) {
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record[1], 0x300u);
     EXPECT_EQ(GetInfo(200, &serial), 1);
-    EXPECT_NE(serial, 0u);
+    EXPECT_EQ(serial, 100417u);  // the board's serial number
     EXPECT_EQ(GetInfo(53, &volts), 1);
     EXPECT_EQ(volts, 10.0f);
     EXPECT_EQ(GetInfo(0x5A5A0101, &presence), 1);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "MessageBoxCatcher.h"
 #include "framework/WindowObject.h"
@@ -466,6 +467,8 @@ TEST(ShowMessage, OwnedByTheWindowAndCaptionedWithItsTitle) {
     EXPECT_EQ(catcher.boxes[0].caption, title.substr(0, 98));
     EXPECT_EQ(catcher.boxes[0].text, "Свойства устройства не подходят!");
     EXPECT_EQ(catcher.boxes[0].owner, dialog);
+    EXPECT_EQ(catcher.boxes[0].icon, HandIcon());
+    EXPECT_EQ(catcher.boxes[0].buttons, std::vector<int>{IDOK});
 }
 
 TEST(ShowMessage, WithoutAWindowTheBoxHasNoOwnerAndNoCaption) {
@@ -476,6 +479,13 @@ TEST(ShowMessage, WithoutAWindowTheBoxHasNoOwnerAndNoCaption) {
     EXPECT_EQ(catcher.boxes[0].caption, "");
     EXPECT_EQ(catcher.boxes[0].text, "текст");
     EXPECT_EQ(catcher.boxes[0].owner, nullptr);
+    // Another type shows another icon and other buttons: the catcher tells them apart.
+    EXPECT_EQ(unbound.ShowMessage("текст", MB_OKCANCEL | MB_ICONINFORMATION), IDOK);
+    ASSERT_EQ(catcher.boxes.size(), 2u);
+    EXPECT_EQ(catcher.boxes[0].icon, HandIcon());
+    EXPECT_EQ(catcher.boxes[0].buttons, std::vector<int>{IDOK});
+    EXPECT_EQ(catcher.boxes[1].icon, LoadIconA(nullptr, IDI_ASTERISK));
+    EXPECT_EQ(catcher.boxes[1].buttons, (std::vector<int>{IDOK, IDCANCEL}));
 }
 
 TEST(ShowMessage, KeyboardFocusComesBack) {
