@@ -8,10 +8,18 @@
 #include <vector>
 
 #include "MessageBoxCatcher.h"
+#include "framework/GdiHandles.h"
 #include "framework/WindowObject.h"
 #include "framework_test_ids.h"
 
 namespace {
+// A device context cannot be held as a GDI object: DeleteObject would be
+// the wrong way to give it back.
+template <class Handle>
+concept HeldAsGdiObject = requires { typename GdiHandle<Handle>; };
+static_assert(HeldAsGdiObject<HRGN> && HeldAsGdiObject<HBITMAP> && HeldAsGdiObject<HBRUSH>);
+static_assert(!HeldAsGdiObject<HDC>);
+
 constexpr UINT WM_PROBE = WM_APP + 1;
 constexpr UINT WM_PROBE_NONE = WM_APP + 2;
 constexpr UINT WM_PROBE_W = WM_APP + 3;
