@@ -9,7 +9,8 @@ for). Then, for both programs alternately, it counts the system calls the
 program makes during a burst of notifications (strace -f -c -p PID). Times
 under Wine swing with the machine's load; the counts hardly do.
 
-Prints medians, the panel/bare ratios and the system calls per notification.
+Prints medians, the panel/bare ratios and the system calls per notification,
+all of them and those that are not waits (poll, futex, sched_yield...).
 """
 import argparse
 import os
@@ -67,8 +68,15 @@ def wine_pid(exe_name):
     return None
 
 
-def count_calls(driver, exe, count, cwd, work):
-    go, done, summary = (os.path.join(work, n) for n in ("go", "done", "strace.txt"))
+# Calls that wait rather than work: their number follows the timing (how
+# often a thread finds nothing yet and sleeps again), not the program.
+WAITING = {"poll", "ppoll", "select", "pselect6", "epoll_wait", "epoll_pwait", "futex", "sched_yield",
+           "nanosleep", "clock_nanosleep"}
+
+
+def count_calls(driver, exe, count, cwd, work, name):
+    """System calls per notification during a burst: (all, all but waiting)."""
+    go, done, summary = (os.path.join(work, n) for n in ("go", "done", "strace-%s.txt" % name))
     for path in (go, done, summary):
         if os.path.exists(path):
             os.remove(path)
@@ -95,11 +103,19 @@ def count_calls(driver, exe, count, cwd, work):
     tracer.wait(timeout=30)
     lines += process.stdout.readlines()
     process.wait(timeout=60)
+    total, waiting = None, 0
     with open(summary) as f:
-        total = [line for line in f if line.rstrip().endswith("total")]
-    if not total:
+        for line in f:
+            fields = line.split()
+            if len(fields) < 5 or not fields[3].isdigit():
+                continue
+            if fields[-1] == "total":
+                total = int(fields[3])
+            elif fields[-1] in WAITING:
+                waiting += int(fields[3])
+    if total is None:
         sys.exit("bench: no strace summary for %s" % exe)
-    return int(total[-1].split()[3]) / count
+    return total / count, (total - waiting) / count
 
 
 def main():
@@ -134,17 +150,19 @@ def main():
     calls = {name: [] for name in programs}
     for _ in range(args.counts):
         for name in programs:
-            calls[name].append(count_calls(driver, programs[name], args.burst, work, work))
+            calls[name].append(count_calls(driver, programs[name], args.burst, work, work, name))
 
     medians = {name: {key: statistics.median(v) for key, v in t.items()} for name, t in times.items()}
     for name in programs:
         print("%-5s startup %8.1f ms   notification %7.3f ms   system calls per notification %6.1f"
-              % (name, medians[name]["startup_ms"], medians[name]["notify_ms"], statistics.median(calls[name])))
+              " (%.1f without waits)"
+              % (name, medians[name]["startup_ms"], medians[name]["notify_ms"],
+                 statistics.median(c[0] for c in calls[name]), statistics.median(c[1] for c in calls[name])))
     print("ratio startup %.2f   notification %.2f   (panel / bare, medians of %d rounds)"
           % (medians["panel"]["startup_ms"] / medians["bare"]["startup_ms"],
              medians["panel"]["notify_ms"] / medians["bare"]["notify_ms"], args.rounds))
-    print("system calls per notification: panel %s, bare %s"
-          % (" ".join("%.1f" % c for c in calls["panel"]), " ".join("%.1f" % c for c in calls["bare"])))
+    for name in programs:
+        print("system calls per notification, %s: %s" % (name, "  ".join("%.1f/%.1f" % c for c in calls[name])))
 
 
 if __name__ == "__main__":

@@ -126,6 +126,11 @@ TEST(TiledBitmap, DrawsNothingWithoutABitmapRectangleOrContext) {
     EXPECT_EQ(GetPixel(picture.dc, 10, 10), red);
     const TiledBitmap texture = LoadTexture();
     texture.Draw(picture.dc, nullptr, nullptr);
-    texture.Draw(nullptr, &r, nullptr);
     EXPECT_EQ(GetPixel(picture.dc, 10, 10), red);
+    // Without a device context there is no picture to look at, and a GDI call
+    // on a null context fails quietly: all this case can show is that the
+    // call returns and leaves no GDI object behind.
+    const GuiObjectCount before = CountGuiObjects();
+    texture.Draw(nullptr, &r, nullptr);
+    EXPECT_EQ(CountGuiObjects().gdi, before.gdi);
 }
