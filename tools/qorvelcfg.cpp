@@ -203,7 +203,7 @@ int Show(const std::string& directory)
 {
     const std::string configuration = InDirectory(directory, "QorvelGen.cfg");
     const std::string savedState = InDirectory(directory, "QorvelGen.sav");
-    GeneratorState state;
+    struct : Configuration, SavedState {} state;
     ReadConfiguration(state, configuration.c_str());
     ReadSavedState(state, savedState.c_str());
 

@@ -20,23 +20,19 @@ GeneratorApp::GeneratorApp() {
     ReadConfiguration(*this, ConfigurationFile);
     ReadSavedState(*this, SavedStateFile);
 
-    // No window yet, so any message box of attach has no owner.
-    if (!AttachDevice(*this, link, *this)) {
-        // A failed attach may leave the driver library loaded; give it back
-        // now. No teardown follows, so the saved state is not written.
-        ReleaseDevice(*this, link);
-        return;
-    }
+    // No window yet, so any message box of attach has no owner. A failed
+    // attach leaves nothing loaded; no teardown follows, so the saved state
+    // is not written.
+    if (!AttachDevice(*this, DeviceName, Device, ADCRange, DACRange, *this)) return;
 
     HINSTANCE module = GetModuleHandleA(nullptr);
     icon = LoadIconA(module, MAKEINTRESOURCEA(IDI_PANEL));
     // InitPanel runs inside: the panel is complete, timers included, when
     // this returns.
+    // Without a panel the device stays open until the object goes (its
+    // GeneratorDevice part releases it); the saved state is not written.
     window = CreateBoundDialog(*this, IDD_PANEL, nullptr);
-    if (!window) {
-        ReleaseDevice(*this, link);
-        return;
-    }
+    if (!window) return;
     if (icon) SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     // Centred while still hidden, so it is first seen in its place.
     MoveTo(-1000, -1000);
@@ -48,12 +44,22 @@ const MessageMapEntry* GeneratorApp::GetMessageMap() const { return messageMap; 
 
 void GeneratorApp::OnFinalDestroy() {
     FreqSIN.reset();
-    ReleaseDevice(*this, link);
+    ReleaseDevice(*this);  // the device, then its library
     WriteSavedState(*this, SavedStateFile);
     WindowObject::OnFinalDestroy();
 }
 
-void GeneratorApp::OnPaint(HDC, const RECT&) { RefreshDisplays(); }
+void GeneratorApp::OnPaint(HDC, const RECT&) {
+    // During a repaint the displays' own paints are still pending. Under Wine
+    // an image static without an image fills itself with its background after
+    // the panel has painted, which would wipe out the texts drawn here; with
+    // the displays painted first the order is the same everywhere. Only a
+    // repaint of the panel leaves their paints pending, so a control change
+    // draws its texts without this.
+    for (int display : {IDC_DISPLAY1, IDC_DISPLAY2, IDC_DISPLAY_FREQUENCY})
+        UpdateWindow(GetDlgItem(window, display));
+    RefreshDisplays();
+}
 
 // Esc or the close box.
 int32_t GeneratorApp::OnCancel() {

@@ -1,20 +1,25 @@
 // The one application object: the panel's dialog object and the application
-// record in one. Its constructor runs the whole start-up (settings, device,
-// panel); its OnFinalDestroy the whole teardown. The panel's handlers are
-// members too; they live in panel/GeneratorPanel.cpp.
+// record in one. The record is made of the parts each subsystem works on:
+// the configuration and the saved state (settings), the driver library, the
+// device and the generator values (device). Its constructor runs the whole
+// start-up (settings, device, panel); its OnFinalDestroy the whole teardown.
+// The panel's handlers are members too; they live in panel/GeneratorPanel.cpp.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
-#include "app/GeneratorState.h"
 #include "device/DeviceAttach.h"
 #include "framework/WindowObject.h"
+#include "settings/SettingsValues.h"
 
 struct DisplayText;
 
-class GeneratorApp : public DialogWindowObject, public GeneratorState {
+class GeneratorApp : public DialogWindowObject,
+                     public Configuration,
+                     public GeneratorDevice,
+                     public SavedState {
 public:
     // Start-up. Afterwards `window` is the shown panel, or null when the
     // device could not be attached or the panel not created.
@@ -29,7 +34,7 @@ public:
     // Fixed-pitch font of the combo boxes and displays; made by InitPanel
     // and kept for the rest of the process.
     HFONT panelFont = nullptr;
-    DriverLink link;
+    int32_t generatorOn = 0;  // mirrors the Start box
 
 private:
     static const MessageMapEntry messageMap[];
@@ -46,9 +51,9 @@ private:
     int32_t OnWrite();
     int32_t OnAutoStartOn();
     int32_t OnAutoStartOff();
-    int32_t OnComboCommand(uintptr_t wParam);
-    int32_t OnSpin(intptr_t lParam);
-    int32_t OnSlider(intptr_t lParam);
+    int32_t OnComboCommand(WParam wParam);
+    int32_t OnSpin(LParam lParam);
+    int32_t OnSlider(LParam lParam);
 
     // Panel operations.
     void SetupSliderPair(int slider, int spinner, int32_t value, int32_t maximum);

@@ -55,45 +55,55 @@ const char* CheckAndOpen(IADCDevice* device, int32_t deviceNumber) {
 }
 }  // namespace
 
-bool AttachDevice(GeneratorState& state, DriverLink& link, WindowObject& messageOwner) {
-    // A device from an earlier attach would outlive its library otherwise.
-    ReleaseDevice(state, link);
-
+namespace {
+// Everything up to the open, checked device; false leaves the library and
+// perhaps an unusable device in owner for the caller to release.
+bool OpenDevice(GeneratorDevice& owner, const char* deviceName, int32_t deviceNumber,
+                WindowObject& messageOwner) {
     char path[256];
-    if (!ReadDriverPath(state.DeviceName, path)) return false;
-    link.driverLibrary = LoadLibraryA(path);
-    if (!link.driverLibrary) return false;
-    link.factoryEntry = reinterpret_cast<void*>(GetProcAddress(link.driverLibrary, FactoryExportName));
-    auto* factory = static_cast<DriverFactory*>(link.factoryEntry);
+    if (!ReadDriverPath(deviceName, path)) return false;
+    owner.driverLibrary = LoadLibraryA(path);
+    if (!owner.driverLibrary) return false;
+    owner.factoryEntry = reinterpret_cast<void*>(GetProcAddress(owner.driverLibrary, FactoryExportName));
+    auto* factory = static_cast<DriverFactory*>(owner.factoryEntry);
     if (!factory || !factory->table || !factory->table->Create) return false;
-    state.device = factory->table->Create(factory, DeviceInterfaceName, 0);
-    if (!state.device) return false;
-
-    if (const char* problem = CheckAndOpen(state.device, state.Device)) {
+    owner.device = factory->table->Create(factory, DeviceInterfaceName, 0);
+    if (!owner.device) return false;
+    if (const char* problem = CheckAndOpen(owner.device, deviceNumber)) {
         messageOwner.ShowMessage(problem, MB_OK | MB_ICONHAND);
-        state.device->table->Release(state.device);
-        state.device = nullptr;
+        return false;
+    }
+    return true;
+}
+}  // namespace
+
+bool AttachDevice(GeneratorDevice& owner, const char* deviceName, int32_t deviceNumber, double& adcRange,
+                  double& dacRange, WindowObject& messageOwner) {
+    // A device from an earlier attach would outlive its library otherwise.
+    ReleaseDevice(owner);
+    if (!OpenDevice(owner, deviceName, deviceNumber, messageOwner)) {
+        ReleaseDevice(owner);
         return false;
     }
 
-    state.device->table->GetInfo(state.device, InfoItem::SerialNumber, &state.deviceInfo);
-    if (!(state.ADCRange > 0)) {
+    owner.device->table->GetInfo(owner.device, InfoItem::SerialNumber, &owner.deviceInfo);
+    if (!(adcRange > 0)) {
         float volts = 0.0f;
-        state.device->table->GetInfo(state.device, InfoItem::AdcRange, &volts);
-        state.ADCRange = volts;
+        owner.device->table->GetInfo(owner.device, InfoItem::AdcRange, &volts);
+        adcRange = volts;
     }
-    if (!(state.ADCRange > 0)) state.ADCRange = 10.0;
-    if (!(state.DACRange > 0)) state.DACRange = state.ADCRange;
+    if (!(adcRange > 0)) adcRange = 10.0;
+    if (!(dacRange > 0)) dacRange = adcRange;
     return true;
 }
 
-int32_t PollDevicePresence(GeneratorState& state, WindowObject& panel) {
+int32_t PollDevicePresence(GeneratorDevice& owner, WindowObject& panel) {
     // The poll is one-shot: it is stopped while it runs (and while its message
     // is up) and re-armed only while the device answers.
     KillTimer(panel.window, PresenceTimer);
-    if (!state.device) return 0;
+    if (!owner.device) return 0;
     uint32_t present = 1;  // a driver that leaves it untouched counts as present
-    state.device->table->GetInfo(state.device, InfoItem::Presence, &present);
+    owner.device->table->GetInfo(owner.device, InfoItem::Presence, &present);
     if (present != 0) {
         SetTimer(panel.window, PresenceTimer, PresencePeriodMs, nullptr);
         return 0;
@@ -103,14 +113,16 @@ int32_t PollDevicePresence(GeneratorState& state, WindowObject& panel) {
     return 0;
 }
 
-void ReleaseDevice(GeneratorState& state, DriverLink& link) {
-    if (state.device) {
-        state.device->table->Release(state.device);
-        state.device = nullptr;
+void ReleaseDevice(GeneratorDevice& owner) {
+    if (owner.device) {
+        owner.device->table->Release(owner.device);
+        owner.device = nullptr;
     }
-    if (link.driverLibrary) {
-        FreeLibrary(link.driverLibrary);
-        link.driverLibrary = nullptr;
+    if (owner.driverLibrary) {
+        FreeLibrary(owner.driverLibrary);
+        owner.driverLibrary = nullptr;
     }
-    link.factoryEntry = nullptr;
+    owner.factoryEntry = nullptr;
 }
+
+GeneratorDevice::~GeneratorDevice() { ReleaseDevice(*this); }

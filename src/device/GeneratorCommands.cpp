@@ -32,7 +32,7 @@ void Send(IADCDevice* device, int32_t selector, DeviceRequest& request) {
 
 PauseFunction AutoStartPause = SleepPause;
 
-bool GeneratorCommand(GeneratorState& state, int32_t kind, double frequency) {
+bool GeneratorCommand(GeneratorDevice& state, int32_t kind, double frequency) {
     if (!state.device) return false;
     DeviceRequest request;
     if (kind == RunAtRate) {
@@ -62,15 +62,15 @@ bool GeneratorCommand(GeneratorState& state, int32_t kind, double frequency) {
     return true;
 }
 
-void StopGenerator(GeneratorState& state) { GeneratorCommand(state, RunAtRate, 0.0); }
+void StopGenerator(GeneratorDevice& state) { GeneratorCommand(state, RunAtRate, 0.0); }
 
-int32_t ReloadGenerator(GeneratorState& state, bool write) {
+int32_t ReloadGenerator(GeneratorDevice& state, int32_t modeIndex1, int32_t modeIndex2, bool write) {
     StopGenerator(state);
     // Every written or played block starts at phase 0.
-    state.oscillator1.Prepare(state.appliedAmplitude1, state.ModeIndex1 + 1);
-    state.oscillator2.Prepare(state.appliedAmplitude2, state.ModeIndex2 + 1);
+    state.oscillator1.Prepare(state.appliedAmplitude1, modeIndex1 + 1);
+    state.oscillator2.Prepare(state.appliedAmplitude2, modeIndex2 + 1);
     struct Request {
-        GeneratorState& state;
+        GeneratorDevice& state;
         int32_t kind;
     } request{state, write ? WriteBlock : RunAtRate};
     const HCURSOR cursor = GetCursor();
@@ -90,7 +90,7 @@ int32_t ReloadGenerator(GeneratorState& state, bool write) {
     return 0;
 }
 
-bool ApplySamplingFrequency(GeneratorState& state, double& frequency) {
+bool ApplySamplingFrequency(GeneratorDevice& state, double& frequency) {
     if (!state.device || !(frequency > 0.0)) return false;
     DeviceRequest request;
     FillRateRequest(request, frequency);

@@ -9,12 +9,20 @@
 #include <memory>
 #include <type_traits>
 
+// The handles DeleteObject frees. A device context is not one of them: it
+// has its own owners below.
+template <class Handle>
+concept GdiObjectHandle = std::is_same_v<Handle, HBITMAP> || std::is_same_v<Handle, HBRUSH> ||
+                          std::is_same_v<Handle, HFONT> || std::is_same_v<Handle, HPEN> ||
+                          std::is_same_v<Handle, HRGN> || std::is_same_v<Handle, HPALETTE>;
+
+template <GdiObjectHandle Handle>
 struct GdiObjectDeleter {
-    void operator()(void* object) const { DeleteObject(static_cast<HGDIOBJ>(object)); }
+    void operator()(Handle object) const { DeleteObject(object); }
 };
 // An owned region, bitmap or brush: GdiHandle<HRGN>.
-template <class Handle>
-using GdiHandle = std::unique_ptr<std::remove_pointer_t<Handle>, GdiObjectDeleter>;
+template <GdiObjectHandle Handle>
+using GdiHandle = std::unique_ptr<std::remove_pointer_t<Handle>, GdiObjectDeleter<Handle>>;
 
 struct MemoryDcDeleter {
     void operator()(HDC dc) const { DeleteDC(dc); }

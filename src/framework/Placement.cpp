@@ -1,9 +1,11 @@
 #include "framework/Placement.h"
 
+int CentredCoordinate(int limit) { return limit >> 1; }  // an arithmetic shift: towards minus infinity
+
 namespace {
 int PlaceCoordinate(int wanted, int windowSize, int screenSize) {
     const int limit = screenSize - windowSize;
-    if (wanted < -999) wanted = limit >> 1;  // rounds towards minus infinity
+    if (wanted < -999) wanted = CentredCoordinate(limit);
     if (wanted < 0) return 0;
     return wanted > limit ? limit : wanted;
 }

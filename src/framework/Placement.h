@@ -18,3 +18,7 @@ struct Point {
 // negative request give 0, a request of 0 or more puts its far edge on the
 // screen's far edge.
 Point PlaceWindow(int x, int y, const Rect& current, int screenWidth, int screenHeight);
+
+// The centred coordinate for a limit (screen size - window size): half the
+// limit, rounded towards minus infinity (-221 gives -111).
+int CentredCoordinate(int limit);

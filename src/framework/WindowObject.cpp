@@ -28,14 +28,13 @@ LRESULT Forward(DialogWindowObject& object, HWND dialog, UINT message, WPARAM wP
     return CallWindowProcA(object.previousWndProc, dialog, message, wParam, lParam);
 }
 
-// Messages the subclass procedure offers to the map with their full result.
-bool IsSubclassDispatched(UINT message) {
-    return (message >= WM_ACTIVATE && message <= WM_KILLFOCUS) || message == WM_SETCURSOR ||
-           message == WM_SETHOTKEY || message == WM_GETHOTKEY || message == WM_NCHITTEST ||
-           message == WM_NCPAINT || (message >= WM_NCMOUSEMOVE && message <= WM_NCMBUTTONDBLCLK) ||
-           (message >= WM_KEYDOWN && message <= WM_SYSDEADCHAR) ||
-           (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) ||
-           message == WM_MOUSEMOVE || message == WM_HOTKEY;
+// Offers the message to the map; the map's answer stands unless it is -1,
+// which forwards the message to the dialog's own procedure.
+LRESULT DispatchOrForward(DialogWindowObject& object, HWND dialog, UINT message, WPARAM wParam,
+                          LPARAM lParam) {
+    const int32_t result = object.WindowProc(message, wParam, lParam);
+    if (result != NotHandled) return result;
+    return Forward(object, dialog, message, wParam, lParam);
 }
 
 // Messages the dialog procedure swallows: the subclass procedure has
@@ -50,7 +49,7 @@ bool IsSwallowedByDialogProc(UINT message) {
 int32_t WindowObject::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     const MessageMapEntry* entry = FindMapEntry(GetMessageMap(), message, wParam);
     if (!entry) return NotHandled;
-    return entry->handler(*this, wParam, lParam);
+    return CallMapEntry(*entry, *this, wParam, lParam);
 }
 
 int WindowObject::ShowMessage(const char* text, UINT type) {
@@ -159,13 +158,51 @@ LRESULT CALLBACK ObjectClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+// One case a row of the subclass procedure's table, in the table's order.
 LRESULT CALLBACK ObjectSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     DialogWindowObject* object = DialogObject(hwnd);
     if (!object) return 0;
     switch (message) {
+    // Offered to the map with their full result.
+    case WM_ACTIVATE:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_SETCURSOR:
+    case WM_SETHOTKEY:
+    case WM_GETHOTKEY:
+    case WM_NCHITTEST:
+    case WM_NCPAINT:
+    case WM_NCMOUSEMOVE:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONUP:
+    case WM_NCLBUTTONDBLCLK:
+    case WM_NCRBUTTONDOWN:
+    case WM_NCRBUTTONUP:
+    case WM_NCRBUTTONDBLCLK:
+    case WM_NCMBUTTONDOWN:
+    case WM_NCMBUTTONUP:
+    case WM_NCMBUTTONDBLCLK:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_DEADCHAR:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+    case WM_SYSDEADCHAR:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_MOUSEMOVE:
+    case WM_HOTKEY:
+        return DispatchOrForward(*object, hwnd, message, wParam, lParam);
     case WM_ERASEBKGND:
         if (IsIconic(hwnd)) return 1;
-        break;
+        return DispatchOrForward(*object, hwnd, message, wParam, lParam);
     case WM_PAINT:
         if (object->icon && IsIconic(hwnd)) {
             PAINTSTRUCT ps;
@@ -197,14 +234,9 @@ LRESULT CALLBACK ObjectSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         object->OnFinalDestroy();
         return 0;
     }
-    default:
-        break;
+    default:  // WM_DESTROY included
+        return Forward(*object, hwnd, message, wParam, lParam);
     }
-    if (message == WM_ERASEBKGND || IsSubclassDispatched(message)) {
-        const int32_t result = object->WindowProc(message, wParam, lParam);
-        if (result != NotHandled) return result;
-    }
-    return Forward(*object, hwnd, message, wParam, lParam);
 }
 
 INT_PTR CALLBACK ObjectDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

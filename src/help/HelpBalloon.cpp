@@ -18,13 +18,13 @@ struct LibraryDeleter {
 using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
 }  // namespace
 
-HelpBalloon::HelpBalloon(int32_t bitmapId) : scaledPoints(std::make_unique<POINT[]>(PointCount())) {
+HelpBalloon::HelpBalloon(int32_t bitmapId)
+    : scaledPoints(std::make_unique<POINT[]>(PointCount())),
+      extentX(MeasureOutline(outline, outlineValueCount).x),
+      extentY(MeasureOutline(outline, outlineValueCount).y) {
     if (bitmapId != 0) {
         bitmap.Load(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId & 0xFFFF));
     }
-    const OutlineExtent extent = MeasureOutline(outline, outlineValueCount);
-    extentX = extent.x;
-    extentY = extent.y;
 }
 
 HelpBalloon::~HelpBalloon() {
@@ -142,25 +142,32 @@ void HelpBalloon::OnPaint(HDC dc, const RECT& client) {
     SelectedObject font(dc, GetStockObject(SYSTEM_FONT));
     SetPolyFillMode(dc, WINDING);
 
-    if (bitmap.bitmapHandle) {
+    if (bitmap.Handle()) {
         bitmap.Draw(dc, &client, nullptr);
     } else {
         Polygon(dc, scaledPoints.get(), PointCount());
     }
     if (frameRegion) FrameRgn(dc, frameRegion.get(), static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)), 1, 1);
     if (balloonText != nullptr) {
-        // The lines get one space and a pixel more on each side than the layout
-        // gave them. Where the layout reports a line without its trailing space
-        // but fits lines with it (Wine's does), and after the fixed-point
-        // scaling has taken a pixel off, text drawn at exactly that width wraps
-        // onto one line more than the balloon has and loses its last line.
-        // Centred lines stay where they are.
-        SIZE space{};
-        GetTextExtentPoint32A(dc, " ", 1, &space);
-        RECT lines = textRect;
-        InflateRect(&lines, space.cx + 1, 0);
+        RECT lines = TextLines(dc);
         DrawTextA(dc, balloonText, -1, &lines, DT_WORDBREAK | DT_CENTER);
     }
+}
+
+RECT HelpBalloon::TextLines(HDC dc) const {
+    // One space and a pixel more on each side than textRect. Wine's layout
+    // reports a line without its trailing space, yet fits lines with it, so
+    // text drawn at exactly the laid-out width can wrap onto one line more
+    // than the balloon has room for, and its last line is lost. The scaled
+    // textRect is never narrower than the layout, so the scaling is not the
+    // cause. Centred lines stay where they are; where a system reports the
+    // trailing space (Windows), the wider rectangle may take a word up onto
+    // the line before, which leaves room to spare rather than cutting a line.
+    SIZE space{};
+    GetTextExtentPoint32A(dc, " ", 1, &space);
+    RECT lines = textRect;
+    InflateRect(&lines, space.cx + 1, 0);
+    return lines;
 }
 
 int32_t HelpBalloon::FadeStep() {

@@ -55,17 +55,22 @@ public:
     int32_t displayTime = 4000;
     const char* balloonText = nullptr;  // the caller's string, not copied
     TiledBitmap bitmap;
-    const int32_t* outline = DefaultOutline;
-    int32_t outlineValueCount = DefaultOutlineValueCount;
-    Rect textArea = DefaultTextArea;
-    std::unique_ptr<POINT[]> scaledPoints;  // the outline in client coordinates
-    int32_t extentX = 0;
-    int32_t extentY = 0;
+    // The outline, its text area and what is made from them once, at
+    // construction: fixed for the balloon's life, so they always agree.
+    const int32_t* const outline = DefaultOutline;
+    const int32_t outlineValueCount = DefaultOutlineValueCount;
+    const Rect textArea = DefaultTextArea;
+    const std::unique_ptr<POINT[]> scaledPoints;  // the outline in client coordinates
+    const int32_t extentX;
+    const int32_t extentY;
 
 private:
     // Lays the text out in the system font; `measured` gets the window-sized
     // rectangle. Returns the word count (0: nothing measured).
     int32_t MeasureText(HWND owner, const char* text, Rect& measured) const;
     void ApplyShape();
+    // Where OnPaint draws the lines: textRect, a little wider (dc has the
+    // balloon's font selected).
+    RECT TextLines(HDC dc) const;
     int32_t PointCount() const { return outlineValueCount / 2; }
 };

@@ -6,6 +6,9 @@ constinit HoverHelp hoverHelp;
 
 namespace {
 constexpr UINT_PTR HoverTimerId = 0;
+// The panel's property that names the tracker whose hover timer runs on it:
+// the timer's id is fixed, so the id cannot say which tracker started it.
+constexpr char TrackerProperty[] = "QorvelHoverTracker";
 
 // True when `panel` is the window at `cursor` or one of its ancestors (for a
 // top-level popup, GetParent gives its owner, so the balloon counts too).
@@ -41,7 +44,10 @@ bool IsOpenComboBox(HWND control) {
 
 HoverHelp::~HoverHelp() {
     Forget();
-    if (hoverTimer != 0) KillTimer(timerWindow, HoverTimerId);
+    if (hoverTimer != 0) {
+        KillTimer(timerWindow, HoverTimerId);
+        RemovePropA(timerWindow, TrackerProperty);
+    }
 }
 
 void HoverHelp::Forget() {
@@ -56,12 +62,15 @@ void HoverHelp::Start(HWND panel, const HelpEntry* table, int32_t bitmap, int32_
     bitmapId = bitmap;
     postDelay = post;
     if (preDelay > 0) {
+        SetPropA(panel, TrackerProperty, this);
         hoverTimer = SetTimer(panel, HoverTimerId, static_cast<UINT>(preDelay), HoverTimerProc);
         timerWindow = panel;
     }
 }
 
-void CALLBACK HoverHelp::HoverTimerProc(HWND panel, UINT, UINT_PTR, DWORD) { hoverHelp.Tick(panel); }
+void CALLBACK HoverHelp::HoverTimerProc(HWND panel, UINT, UINT_PTR, DWORD) {
+    if (auto* tracker = static_cast<HoverHelp*>(GetPropA(panel, TrackerProperty))) tracker->Tick(panel);
+}
 
 void HoverHelp::Tick(HWND panel) {
     HoverFacts facts;

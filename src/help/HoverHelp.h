@@ -16,7 +16,8 @@
 class HoverHelp {
 public:
     constexpr HoverHelp() = default;
-    // At program exit: closes any balloon and stops the hover timer.
+    // Closes any balloon and stops the hover timer (for the program's
+    // tracker, at program exit).
     ~HoverHelp();
     HoverHelp(const HoverHelp&) = delete;
     HoverHelp& operator=(const HoverHelp&) = delete;
@@ -27,7 +28,8 @@ public:
     void Start(HWND panel, const HelpEntry* table, int32_t bitmapId, int32_t preDelay, int32_t postDelay);
     // One look at the cursor for the panel window.
     void Tick(HWND panel);
-    // The hover timer's procedure: ticks the program-wide tracker.
+    // The hover timer's procedure: ticks the tracker that started the timer
+    // on this panel.
     static void CALLBACK HoverTimerProc(HWND panel, UINT message, UINT_PTR eventId, DWORD time);
 
 private:

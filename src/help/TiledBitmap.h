@@ -17,9 +17,17 @@ public:
     void Draw(HDC dc, const RECT* r, HRGN clip) const;
     void Reset();
 
-    GdiHandle<HBITMAP> bitmapHandle;
+    // The loaded bitmap (null: none) and its size from the resource's header;
+    // they change together, by Load and Reset only.
+    HBITMAP Handle() const { return bitmapHandle.get(); }
+    int32_t Width() const { return bitmapWidth; }
+    int32_t Height() const { return bitmapHeight; }
+
     int32_t tileOriginX = 0;
     int32_t tileOriginY = 0;
-    int32_t bitmapWidth = 0;   // from the resource's header
+
+private:
+    GdiHandle<HBITMAP> bitmapHandle;
+    int32_t bitmapWidth = 0;
     int32_t bitmapHeight = 0;
 };

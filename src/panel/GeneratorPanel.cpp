@@ -103,7 +103,7 @@ void GeneratorApp::RefreshDisplays() {
     // No selection (-1) is kept: the displays then show 0 periods' frequency.
     ModeIndex1 = SignedLowWord(SendDlgItemMessageA(window, IDC_PERIODS1, CB_GETCURSEL, 0, 0));
     ModeIndex2 = SignedLowWord(SendDlgItemMessageA(window, IDC_PERIODS2, CB_GETCURSEL, 0, 0));
-    ClampChosenValues(*this);
+    ClampChosenValues(*this, appliedAmplitude1, appliedAmplitude2);
 
     samplingFrequency = FreqIndex;
     ApplySamplingFrequency(*this, samplingFrequency);  // may bring back the board's own rate
@@ -116,7 +116,7 @@ void GeneratorApp::RefreshDisplays() {
 void GeneratorApp::ApplyControls() {
     RefreshDisplays();
     if (generatorOn)
-        ReloadGenerator(*this, false);  // stop, then run at samplingFrequency
+        ReloadGenerator(*this, ModeIndex1, ModeIndex2, false);  // stop, then run at samplingFrequency
     else
         StopGenerator(*this);
 }
@@ -137,7 +137,7 @@ int32_t GeneratorApp::OnStartKey() {
 // The only way the waveform reaches the board. The Start box stays as it is.
 int32_t GeneratorApp::OnWrite() {
     ApplyControls();
-    ReloadGenerator(*this, true);
+    ReloadGenerator(*this, ModeIndex1, ModeIndex2, true);
     return 0;
 }
 
@@ -154,14 +154,14 @@ int32_t GeneratorApp::OnAutoStartOff() {
 }
 
 // A periods choice applies when its list closes, even if it did not change.
-int32_t GeneratorApp::OnComboCommand(uintptr_t wParam) {
-    const int id = LOWORD(wParam);
-    if (HIWORD(wParam) == CBN_CLOSEUP && (id == IDC_PERIODS1 || id == IDC_PERIODS2)) ApplyControls();
+int32_t GeneratorApp::OnComboCommand(WParam wParam) {
+    const int id = LOWORD(wParam.value);
+    if (HIWORD(wParam.value) == CBN_CLOSEUP && (id == IDC_PERIODS1 || id == IDC_PERIODS2)) ApplyControls();
     return 0;
 }
 
-int32_t GeneratorApp::OnSpin(intptr_t lParam) {
-    HWND from = reinterpret_cast<HWND>(lParam);
+int32_t GeneratorApp::OnSpin(LParam lParam) {
+    HWND from = reinterpret_cast<HWND>(lParam.value);
     StepFromSpin(from, IDC_AMPLITUDE1, IDC_SPIN1, AmplitudeIndex1);
     StepFromSpin(from, IDC_AMPLITUDE2, IDC_SPIN2, AmplitudeIndex2);
     StepFromSpin(from, IDC_FREQUENCY, IDC_SPIN_FREQUENCY, FreqIndex);
@@ -180,8 +180,8 @@ void GeneratorApp::StepFromSpin(HWND from, int slider, int spinner, int32_t& fie
     ApplyControls();
 }
 
-int32_t GeneratorApp::OnSlider(intptr_t lParam) {
-    HWND from = reinterpret_cast<HWND>(lParam);
+int32_t GeneratorApp::OnSlider(LParam lParam) {
+    HWND from = reinterpret_cast<HWND>(lParam.value);
     ReadSlider(from, IDC_AMPLITUDE1, AmplitudeIndex1);
     ReadSlider(from, IDC_AMPLITUDE2, AmplitudeIndex2);
     ReadSlider(from, IDC_FREQUENCY, FreqIndex);
@@ -203,11 +203,6 @@ void GeneratorApp::PrintDisplay(int display, const DisplayText& text) {
 void GeneratorApp::DrawDisplayText(int display, const char* text, COLORREF colour) {
     HWND control = GetDlgItem(window, display);
     if (!control) return;
-    // The display's own pending paint runs first. Under Wine an image static
-    // without an image fills itself with its background after the panel has
-    // painted, which would wipe out the text drawn here during a repaint;
-    // with the display painted beforehand the order is the same everywhere.
-    UpdateWindow(control);
     RECT inner;
     GetClientRect(control, &inner);
     InflateRect(&inner, -2, -2);

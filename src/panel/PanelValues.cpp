@@ -6,10 +6,10 @@ int32_t SignedLowWord(intptr_t answer) {
     return static_cast<int16_t>(static_cast<uint16_t>(answer & 0xFFFF));
 }
 
-void ClampChosenValues(GeneratorState& state) {
-    state.AmplitudeIndex1 = std::clamp(state.AmplitudeIndex1, 0, MaxAmplitudeCode);
-    state.appliedAmplitude1 = state.AmplitudeIndex1;
-    state.AmplitudeIndex2 = std::clamp(state.AmplitudeIndex2, 0, MaxAmplitudeCode);
-    state.appliedAmplitude2 = state.AmplitudeIndex2;
-    state.FreqIndex = std::clamp(state.FreqIndex, MinSamplingFrequency, MaxSamplingFrequency);
+void ClampChosenValues(SavedState& chosen, int32_t& appliedAmplitude1, int32_t& appliedAmplitude2) {
+    chosen.AmplitudeIndex1 = std::clamp(chosen.AmplitudeIndex1, 0, MaxAmplitudeCode);
+    appliedAmplitude1 = chosen.AmplitudeIndex1;
+    chosen.AmplitudeIndex2 = std::clamp(chosen.AmplitudeIndex2, 0, MaxAmplitudeCode);
+    appliedAmplitude2 = chosen.AmplitudeIndex2;
+    chosen.FreqIndex = std::clamp(chosen.FreqIndex, MinSamplingFrequency, MaxSamplingFrequency);
 }

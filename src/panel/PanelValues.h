@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/GeneratorState.h"
+#include "settings/SettingsValues.h"
 
 // A control's answer taken as a signed 16-bit number: the combo box's -1 for
 // "no selection", and the up-down control's previous position, which may
@@ -14,4 +14,4 @@ int32_t SignedLowWord(intptr_t answer);
 
 // Holds the chosen amplitudes and sampling frequency inside their ranges and
 // makes the amplitudes the applied ones.
-void ClampChosenValues(GeneratorState& state);
+void ClampChosenValues(SavedState& chosen, int32_t& appliedAmplitude1, int32_t& appliedAmplitude2);

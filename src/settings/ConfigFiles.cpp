@@ -9,7 +9,7 @@
 #include "settings/FileAccess.h"
 #include "settings/SettingsReader.h"
 
-void ReadConfiguration(GeneratorState& state, const char* fileName)
+void ReadConfiguration(Configuration& state, const char* fileName)
 {
     state.FreqSIN.reset();
     state.FreqSINCount = 0;
@@ -37,7 +37,7 @@ void ReadConfiguration(GeneratorState& state, const char* fileName)
     state.HelpPostDelay = std::clamp(state.HelpPostDelay, 500, 60000);
 }
 
-void ReadSavedState(GeneratorState& state, const char* fileName)
+void ReadSavedState(SavedState& state, const char* fileName)
 {
     SettingsReader reader(fileName);
     if (reader.Loaded()) {
@@ -56,7 +56,7 @@ void ReadSavedState(GeneratorState& state, const char* fileName)
 
 namespace {
 // The five lines, flushed to the disk; true when all of it got there.
-bool WriteStateLines(OutputFile& file, const GeneratorState& state)
+bool WriteStateLines(OutputFile& file, const SavedState& state)
 {
     return WriteLine(file, "FreqIndex       = %d\r\n", state.FreqIndex) &&
            WriteLine(file, "AmplitudeIndex1 = %d\r\n", state.AmplitudeIndex1) &&
@@ -66,7 +66,7 @@ bool WriteStateLines(OutputFile& file, const GeneratorState& state)
 }
 }  // namespace
 
-void WriteSavedState(const GeneratorState& state, const char* fileName)
+void WriteSavedState(const SavedState& state, const char* fileName)
 {
     ChangeDirectory(state.workingDirectory);  // the file goes there even if this fails
     const std::string temporary = std::string(fileName) + ".tmp";

@@ -1,25 +1,25 @@
 // The configuration file (read once at start-up) and the saved-state file
 // (read at start-up, rewritten at teardown): every key's reader default and
-// clamp. The start values are GeneratorState's member initialisers.
+// clamp. The start values are the records' member initialisers.
 #pragma once
 
-#include "app/GeneratorState.h"
+#include "settings/SettingsValues.h"
 
 class OutputFile;
 
 // Device name, device number, help timings, voltage ranges and the FreqSIN
 // list. The clamps apply whether or not the file could be read.
-void ReadConfiguration(GeneratorState& state, const char* fileName);
+void ReadConfiguration(Configuration& state, const char* fileName);
 
 // Sampling frequency, amplitudes and periods selections, clamped.
-void ReadSavedState(GeneratorState& state, const char* fileName);
+void ReadSavedState(SavedState& state, const char* fileName);
 
 // Makes state.workingDirectory the current directory and writes the five
 // saved-state lines there. The lines go to a temporary file beside fileName,
 // which then replaces fileName in one step: a failed write leaves the old
 // file as it was and removes the temporary. Where no temporary can be
 // created, fileName itself is rewritten (created or truncated) in place.
-void WriteSavedState(const GeneratorState& state, const char* fileName);
+void WriteSavedState(const SavedState& state, const char* fileName);
 
 // Formats one line (at most 255 bytes; longer output is cut) and writes it
 // in one call. True when the whole line was written.

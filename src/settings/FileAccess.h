@@ -6,6 +6,13 @@
 #include <cstdint>
 #include <memory>
 
+// The one rule for what may be loaded: 1 to maxSize bytes. A size is judged
+// whole, so one beyond 32 bits is never mistaken for its low bits.
+constexpr bool IsLoadableSize(uint64_t size, int32_t maxSize)
+{
+    return size > 0 && size <= static_cast<uint64_t>(maxSize);
+}
+
 // Reads a whole file of 1 to maxSize bytes in one read call into a new buffer
 // of size + 1 bytes. False, with buffer and size untouched, when the file
 // cannot be opened, is empty, is larger than maxSize (sizes beyond 32 bits
@@ -22,14 +29,18 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    bool IsOpen() const { return handle != -1; }
+    bool IsOpen() const;
     // One write call; true when every byte was written.
     bool Write(const char* data, size_t size);
     // Flushes the contents to the disk and closes; true when both succeed.
     bool Commit();
 
 private:
-    intptr_t handle = -1;  // HANDLE or file descriptor; -1 when closed
+#if defined(_WIN32)
+    void* handle;     // the file's HANDLE; INVALID_HANDLE_VALUE when closed
+#else
+    int descriptor;   // -1 when closed
+#endif
 };
 
 // Moves source over target in one step, replacing target if it exists.

@@ -14,8 +14,8 @@ bool ReadWholeFile(const char* fileName, int32_t maxSize, std::unique_ptr<char[]
         return false;
     bool done = false;
     struct stat status {};
-    // The size is judged whole, so a huge file is never mistaken for a small one.
-    if (fstat(fd, &status) == 0 && status.st_size > 0 && status.st_size <= maxSize) {
+    if (fstat(fd, &status) == 0 && status.st_size > 0 &&
+        IsLoadableSize(static_cast<uint64_t>(status.st_size), maxSize)) {
         const auto fileSize = static_cast<int32_t>(status.st_size);
         std::unique_ptr<char[]> bytes(new (std::nothrow) char[fileSize + 1]);
         if (bytes && read(fd, bytes.get(), static_cast<size_t>(fileSize)) == fileSize) {
@@ -29,27 +29,32 @@ bool ReadWholeFile(const char* fileName, int32_t maxSize, std::unique_ptr<char[]
 }
 
 OutputFile::OutputFile(const char* fileName)
-    : handle(open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666))
+    : descriptor(open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666))
 {
 }
 
 OutputFile::~OutputFile()
 {
     if (IsOpen())
-        close(static_cast<int>(handle));
+        close(descriptor);
+}
+
+bool OutputFile::IsOpen() const
+{
+    return descriptor != -1;
 }
 
 bool OutputFile::Write(const char* data, size_t size)
 {
-    return IsOpen() && write(static_cast<int>(handle), data, size) == static_cast<ssize_t>(size);
+    return IsOpen() && write(descriptor, data, size) == static_cast<ssize_t>(size);
 }
 
 bool OutputFile::Commit()
 {
     if (!IsOpen())
         return false;
-    const int fd = static_cast<int>(handle);
-    handle = -1;
+    const int fd = descriptor;
+    descriptor = -1;
     const bool synced = fsync(fd) == 0;
     return close(fd) == 0 && synced;
 }

@@ -3,15 +3,6 @@
 #include <new>
 #include <windows.h>
 
-namespace {
-
-HANDLE AsHandle(intptr_t handle)
-{
-    return reinterpret_cast<HANDLE>(handle);
-}
-
-}  // namespace
-
 bool ReadWholeFile(const char* fileName, int32_t maxSize, std::unique_ptr<char[]>& buffer,
                    int32_t& size)
 {
@@ -23,9 +14,9 @@ bool ReadWholeFile(const char* fileName, int32_t maxSize, std::unique_ptr<char[]
     DWORD high = 0;
     const DWORD low = GetFileSize(file, &high);
     const bool sizeKnown = low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
-    // A size with a non-zero high word is too large, whatever its low bits say.
-    const auto fileSize = static_cast<int32_t>(low);
-    if (sizeKnown && high == 0 && fileSize > 0 && fileSize <= maxSize) {
+    const uint64_t wholeSize = (uint64_t{high} << 32) | low;
+    if (sizeKnown && IsLoadableSize(wholeSize, maxSize)) {
+        const auto fileSize = static_cast<int32_t>(low);
         std::unique_ptr<char[]> bytes(new (std::nothrow) char[fileSize + 1]);
         DWORD read = 0;
         if (bytes && ReadFile(file, bytes.get(), low, &read, nullptr) && read == low) {
@@ -39,24 +30,27 @@ bool ReadWholeFile(const char* fileName, int32_t maxSize, std::unique_ptr<char[]
 }
 
 OutputFile::OutputFile(const char* fileName)
-    : handle(reinterpret_cast<intptr_t>(CreateFileA(fileName, GENERIC_WRITE, FILE_SHARE_READ,
-                                                    nullptr, CREATE_ALWAYS,
-                                                    FILE_ATTRIBUTE_NORMAL, nullptr)))
+    : handle(CreateFileA(fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr))
 {
-    static_assert(sizeof(HANDLE) == sizeof(intptr_t));
 }
 
 OutputFile::~OutputFile()
 {
     if (IsOpen())
-        CloseHandle(AsHandle(handle));
+        CloseHandle(handle);
+}
+
+bool OutputFile::IsOpen() const
+{
+    return handle != INVALID_HANDLE_VALUE;
 }
 
 bool OutputFile::Write(const char* data, size_t size)
 {
     DWORD written = 0;
     return IsOpen() && size <= MAXDWORD &&
-           WriteFile(AsHandle(handle), data, static_cast<DWORD>(size), &written, nullptr) &&
+           WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr) &&
            written == size;
 }
 
@@ -64,8 +58,8 @@ bool OutputFile::Commit()
 {
     if (!IsOpen())
         return false;
-    const HANDLE file = AsHandle(handle);
-    handle = -1;
+    const HANDLE file = handle;
+    handle = INVALID_HANDLE_VALUE;
     const bool flushed = FlushFileBuffers(file) != FALSE;
     return CloseHandle(file) != FALSE && flushed;
 }

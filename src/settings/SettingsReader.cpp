@@ -149,7 +149,7 @@ SettingsReader::SettingsReader(const char* fileName)
 
 SettingsReader::SettingsReader(const char* data, size_t size)
 {
-    if (data == nullptr || size == 0 || size > static_cast<size_t>(MaxSettingsSize))
+    if (data == nullptr || !IsLoadableSize(size, MaxSettingsSize))
         return;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[size + 1]);
     if (!buffer)

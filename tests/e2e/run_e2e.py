@@ -462,6 +462,26 @@ def dark_pixels(rect):
     return sum(1 for i in range(0, len(pixels) - 2, 3) if pixels[i] + pixels[i + 1] + pixels[i + 2] < 3 * 96)
 
 
+def text_lines(rect, inset):
+    """The lines of dark text inside rect (bands of rows holding dark pixels)
+    and the number of dark pixels within `inset` pixels of its edges."""
+    width, pixels = screen_pixels(rect)
+    height = len(pixels) // (3 * width)
+    lines, outside, previous = 0, 0, False
+    for y in range(height):
+        dark_row = False
+        for x in range(width):
+            i = 3 * (y * width + x)
+            if pixels[i] + pixels[i + 1] + pixels[i + 2] < 3 * 96:
+                if x < inset or y < inset or x >= width - inset or y >= height - inset:
+                    outside += 1
+                else:
+                    dark_row = True
+        lines += dark_row and not previous
+        previous = dark_row
+    return lines, outside
+
+
 def became(seen, test, what):
     """The first state in a watch's record that passes `test`; it must not
     have passed from the start."""
@@ -534,6 +554,13 @@ def displays_are_drawn_and_survive_a_repaint(rig):
     time.sleep(0.3)
     controls = run.info()["controls"]
     shown = {d: dark_pixels(controls[str(d)]) for d in (DISPLAY1, DISPLAY2, DISPLAY_FREQUENCY)}
+    # A channel's text has a line feed and shows as two lines, the rate's has
+    # none and shows as one; all of it inside the displays' 2-pixel inset
+    # (3 pixels from the window's edge, with its 1-pixel static edge).
+    for display, want in ((DISPLAY1, 2), (DISPLAY2, 2), (DISPLAY_FREQUENCY, 1)):
+        lines, outside = text_lines(controls[str(display)], 3)
+        check(lines == want, "display %d shows %d lines of text, not %d" % (display, lines, want))
+        check(outside == 0, "display %d has %d dark pixels outside its inset" % (display, outside))
     run.set_mark()
     run.rig.poke("repaint")
     wait_until(lambda: run.new_requests(), 5, "the repaint")
@@ -781,14 +808,18 @@ def spinner_steps_and_the_top_of_the_range(rig):
 
 @case
 def frequency_slider_at_zero_applies_one_hertz(rig):
-    run = Run(rig, "slider0", sav=saved_state(1000, 100, 100, 0, 0)).start_panel()
+    run = Run(rig, "slider0", sav=saved_state(1000, 100, 32767, 0, 0)).start_panel()
     run.set_mark()
     run.rig.poke("slider", FREQUENCY, 0)
     run.expect([("rate", 1.0), ("stop",)])
     check(run.info()["sliders"]["1023"][0] == 0, "the slider does not rest at 0")
+    # A trackbar never reports a position past its range, so the panel's own
+    # clamp is reached by a step past the top: the up arrow of amplitude 2 at
+    # 32767 asks for 32768, which the panel holds at 32767.
     run.set_mark()
-    run.rig.poke("slider", AMPLITUDE2, 40000)  # the trackbar holds it at 32767
-    run.expect([("rate", 1.0), ("stop",)])
+    left, top, right, bottom = run.info()["controls"][str(SPIN2)]
+    run.click_at((left + right) // 2, top + (bottom - top) // 4)
+    run.expect([("rate", 1.0), ("stop",), ("rate", 1.0), ("stop",)])
     run.key("Escape")
     check(run.wait_exit() == 0, "exit code")
     check(run.read_file("QorvelGen.sav") == saved_state(1, 100, 32767, 0, 0),

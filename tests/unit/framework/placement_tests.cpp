@@ -44,6 +44,11 @@ TEST(Placement, CentringRoundsTowardsMinusInfinity) {
     // Odd spare room: 1280 - 301 = 979, half of it 489.
     const Rect odd{0, 0, 301, 100};
     EXPECT_EQ(PlaceWindow(-1000, 0, odd, ScreenWidth, ScreenHeight).x, 489);
+    // Only a negative odd limit tells flooring from truncation (which would
+    // give -110 and 0); PlaceWindow then holds the result at 0.
+    EXPECT_EQ(CentredCoordinate(-221), -111);
+    EXPECT_EQ(CentredCoordinate(-1), -1);
+    EXPECT_EQ(CentredCoordinate(979), 489);
 }
 
 TEST(Placement, WindowWiderThanTheScreen) {

@@ -32,16 +32,17 @@ TEST(ClampChosenValues, HoldsValuesInRangeAndAppliesTheAmplitudes) {
         {7, 8, 50000, 7, 8, 50000},
     };
     for (const auto& c : cases) {
-        GeneratorState state;
+        SavedState state;
         state.AmplitudeIndex1 = c.amplitude1;
         state.AmplitudeIndex2 = c.amplitude2;
         state.FreqIndex = c.frequency;
         state.ModeIndex1 = 25;  // the periods selection is not this function's business
-        ClampChosenValues(state);
+        int32_t applied1 = -5, applied2 = -5;
+        ClampChosenValues(state, applied1, applied2);
         EXPECT_EQ(state.AmplitudeIndex1, c.expected1);
-        EXPECT_EQ(state.appliedAmplitude1, c.expected1);
+        EXPECT_EQ(applied1, c.expected1);
         EXPECT_EQ(state.AmplitudeIndex2, c.expected2);
-        EXPECT_EQ(state.appliedAmplitude2, c.expected2);
+        EXPECT_EQ(applied2, c.expected2);
         EXPECT_EQ(state.FreqIndex, c.expectedFrequency);
         EXPECT_EQ(state.ModeIndex1, 25);
     }

@@ -54,14 +54,14 @@ void PrintTo(const SavedCase& c, std::ostream* out)
     *out << c.what;
 }
 
-class SavedState : public SettingsFiles, public testing::WithParamInterface<SavedCase> {};
+class SavedStateFile : public SettingsFiles, public testing::WithParamInterface<SavedCase> {};
 
-TEST_P(SavedState, ReadsDefaultsAndClamps)
+TEST_P(SavedStateFile, ReadsDefaultsAndClamps)
 {
     const SavedCase& c = GetParam();
     const std::string name =
         c.text != nullptr ? Put("QorvelGen.sav", c.text) : directory.File("QorvelGen.sav");
-    GeneratorState state;
+    SavedState state;
     ReadSavedState(state, name.c_str());
     EXPECT_EQ(state.FreqIndex, c.FreqIndex) << c.what;
     EXPECT_EQ(state.AmplitudeIndex1, c.AmplitudeIndex1) << c.what;
@@ -71,7 +71,7 @@ TEST_P(SavedState, ReadsDefaultsAndClamps)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, SavedState,
+    Cases, SavedStateFile,
     testing::Values(
         SavedCase{"missing", nullptr, 1000, 0, 0, 0, 0},
         SavedCase{"empty", "", 1000, 0, 0, 0, 0},
@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SettingsFiles, SavedStateClampsAlsoWithoutAFile)
 {
-    GeneratorState state;
+    SavedState state;
     state.FreqIndex = 0;
     state.AmplitudeIndex1 = 40000;
     state.AmplitudeIndex2 = -1;
@@ -118,9 +118,9 @@ void PrintTo(const ConfigCase& c, std::ostream* out)
     *out << c.what;
 }
 
-class Configuration : public SettingsFiles, public testing::WithParamInterface<ConfigCase> {};
+class ConfigurationFile : public SettingsFiles, public testing::WithParamInterface<ConfigCase> {};
 
-TEST_P(Configuration, ReadsDefaultsAndClamps)
+TEST_P(ConfigurationFile, ReadsDefaultsAndClamps)
 {
     const ConfigCase& c = GetParam();
     const std::string name =
@@ -133,7 +133,7 @@ TEST_P(Configuration, ReadsDefaultsAndClamps)
             break;
         if (hasText)
             WriteBytes(name, c.text + std::string(tail));
-        GeneratorState state;
+        Configuration state;
         // Values a missing file keeps and a keyless one replaces by the defaults.
         state.Device = 7;
         state.HelpPreDelay = 70000;
@@ -146,7 +146,7 @@ TEST_P(Configuration, ReadsDefaultsAndClamps)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, Configuration,
+    Cases, ConfigurationFile,
     testing::Values(
         ConfigCase{"missing: kept and clamped", nullptr, 7, 60000, 500},
         ConfigCase{"empty: kept and clamped", "", 7, 60000, 500},
@@ -172,7 +172,7 @@ class DeviceName : public SettingsFiles, public testing::WithParamInterface<Devi
 TEST_P(DeviceName, IsReadFoldedOrRaw)
 {
     const std::string name = Put("QorvelGen.cfg", GetParam().text);
-    GeneratorState state;
+    Configuration state;
     std::memset(state.DeviceName + 8, '#', sizeof state.DeviceName - 8);  // past "QorvelE"
     ReadConfiguration(state, name.c_str());
     EXPECT_EQ(std::string(state.DeviceName), GetParam().expected) << GetParam().what;
@@ -194,7 +194,7 @@ TEST_F(SettingsFiles, RangesAndFreqSinList)
 {
     const std::string name =
         Put("QorvelGen.cfg", "ADCRange = 0\nDACRange = 2.5\nFreqSIN = 1 2 3.5 x 4\n");
-    GeneratorState state;
+    Configuration state;
     ReadConfiguration(state, name.c_str());
     EXPECT_EQ(state.ADCRange, 0.0);
     EXPECT_EQ(state.DACRange, 2.5);
@@ -215,7 +215,7 @@ TEST_F(SettingsFiles, RangesAndFreqSinList)
 
 TEST_F(SettingsFiles, AMissingConfigurationEmptiesTheList)
 {
-    GeneratorState state;
+    Configuration state;
     state.FreqSIN = std::make_unique<double[]>(2);
     state.FreqSINCount = 2;
     ReadConfiguration(state, directory.File("none.cfg").c_str());
@@ -227,9 +227,9 @@ TEST_F(SettingsFiles, AMissingConfigurationEmptiesTheList)
 
 // ---------------------------------------------------------------- writing
 
-GeneratorState StateInto(const TempDir& directory)
+SavedState StateInto(const TempDir& directory)
 {
-    GeneratorState state;
+    SavedState state;
     const std::string path = directory.Path().string();
     EXPECT_LT(path.size(), sizeof state.workingDirectory);
     std::strncpy(state.workingDirectory, path.c_str(), sizeof state.workingDirectory - 1);
@@ -262,10 +262,10 @@ TEST_F(SettingsFiles, WritesFiveLinesIntoTheWorkingDirectory)
 TEST_F(SettingsFiles, TheWrittenFileReadsBack)
 {
     Put("QorvelGen.sav", "an older, longer file that the new one replaces entirely\n");
-    GeneratorState written = StateInto(directory);
+    SavedState written = StateInto(directory);
     written.ModeIndex2 = 4;
     WriteSavedState(written, "QorvelGen.sav");
-    GeneratorState read;
+    SavedState read;
     ReadSavedState(read, directory.File("QorvelGen.sav").c_str());
     EXPECT_EQ(read.FreqIndex, 2500);
     EXPECT_EQ(read.AmplitudeIndex1, 32767);
@@ -276,7 +276,7 @@ TEST_F(SettingsFiles, TheWrittenFileReadsBack)
 
 TEST_F(SettingsFiles, ExtremeValuesAreWrittenWhole)
 {
-    GeneratorState state = StateInto(directory);
+    SavedState state = StateInto(directory);
     state.FreqIndex = -2147483647 - 1;
     state.AmplitudeIndex1 = 2147483647;
     WriteSavedState(state, "QorvelGen.sav");

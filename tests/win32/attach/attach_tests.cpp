@@ -15,6 +15,7 @@
 
 #include "MessageBoxCatcher.h"
 #include "device/DeviceAttach.h"
+#include "settings/SettingsValues.h"
 
 namespace {
 constexpr char Unsuitable[] = "Свойства устройства не подходят!";
@@ -25,6 +26,9 @@ constexpr char DriversKey[] = "SOFTWARE\\Brackwell\\Drivers\\1.0\\";
 const char* const BoardVariables[] = {"VBOARD_LOG",       "VBOARD_INFO17",     "VBOARD_OPEN",
                                       "VBOARD_INFO21",    "VBOARD_ADC_RANGE",  "VBOARD_GONE_AFTER",
                                       "VBOARD_RATE",      "VBOARD_CREATE",     "VBOARD_CHDIR"};
+
+// What attach works on: the configured device and the device owner.
+struct AttachRecord : Configuration, GeneratorDevice {};
 
 struct EnvSetting {
     const char* name;
@@ -43,7 +47,7 @@ protected:
     }
 
     void TearDown() override {
-        ReleaseDevice(state, link);
+        ReleaseDevice(state);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str());
         DeleteFileA(logPath.c_str());
         for (const char* name : BoardVariables) SetEnvironmentVariableA(name, nullptr);
@@ -51,8 +55,9 @@ protected:
 
     // A fresh application record, no registry entry, the board at its defaults.
     void Reset(const std::vector<EnvSetting>& env = {}) {
-        ReleaseDevice(state, link);
-        state = GeneratorState{};
+        ReleaseDevice(state);
+        static_cast<Configuration&>(state) = Configuration{};
+        state.deviceInfo = 0;
         std::snprintf(state.DeviceName, sizeof state.DeviceName, "%s", deviceName.c_str());
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str());
         DeleteFileA(logPath.c_str());
@@ -91,8 +96,11 @@ protected:
     }
 
     std::string deviceName, keyPath, logPath;
-    GeneratorState state;
-    DriverLink link;
+    bool Attach() {
+        return AttachDevice(state, state.DeviceName, state.Device, state.ADCRange, state.DACRange, noWindow);
+    }
+
+    AttachRecord state;
     WindowObject noWindow;  // before the panel exists messages have no owner
 };
 
@@ -103,21 +111,21 @@ TEST_F(AttachTest, SuitableBoardIsOpenedAndItsRangesTaken) {
     Register(VIRTUAL_BOARD_DLL);
     state.Device = 3;
     MessageBoxCatcher catcher;
-    ASSERT_TRUE(AttachDevice(state, link, noWindow));
+    ASSERT_TRUE(Attach());
     EXPECT_TRUE(catcher.boxes.empty());
     EXPECT_NE(state.device, nullptr);
-    EXPECT_NE(link.driverLibrary, nullptr);
-    EXPECT_EQ(link.factoryEntry, reinterpret_cast<void*>(GetProcAddress(link.driverLibrary, "StaticFactory")));
-    EXPECT_NE(state.deviceInfo, 0u) << "item 200 stored";
+    EXPECT_NE(state.driverLibrary, nullptr);
+    EXPECT_EQ(state.factoryEntry, reinterpret_cast<void*>(GetProcAddress(state.driverLibrary, "StaticFactory")));
+    EXPECT_EQ(state.deviceInfo, 100417u) << "item 200, the board's serial number, stored";
     EXPECT_EQ(state.ADCRange, 10.0);
     EXPECT_EQ(state.DACRange, 10.0);
     EXPECT_EQ(BoardCalls(), (Calls{"Create", "GetInfo 17", "Open 3,1,0,0", "GetInfo 21", "GetInfo 200",
                                    "GetInfo 53"}));
 
-    ReleaseDevice(state, link);
+    ReleaseDevice(state);
     EXPECT_EQ(state.device, nullptr);
-    EXPECT_EQ(link.driverLibrary, nullptr);
-    EXPECT_EQ(link.factoryEntry, nullptr);
+    EXPECT_EQ(state.driverLibrary, nullptr);
+    EXPECT_EQ(state.factoryEntry, nullptr);
     EXPECT_EQ(BoardCalls().back(), "Release");
     EXPECT_EQ(GetModuleHandleA(VIRTUAL_BOARD_DLL), nullptr) << "the library is unloaded";
 }
@@ -131,45 +139,45 @@ TEST_F(AttachTest, FailuresWithTheirMessages) {
         std::vector<EnvSetting> env;
         const char* message;  // null: fails silently
         Calls calls;          // the board's calls
-        bool libraryLeftLoaded;
     } cases[] = {
-        {"no registry key", "", REG_SZ, {}, nullptr, {}, false},
-        {"REG_EXPAND_SZ value", board, REG_EXPAND_SZ, {}, nullptr, {}, false},
-        {"missing library", "C:\\nowhere\\missing-driver.dll", REG_SZ, {}, nullptr, {}, false},
-        {"library without StaticFactory", "kernel32.dll", REG_SZ, {}, nullptr, {}, true},
-        {"Create returns null", board, REG_SZ, {{"VBOARD_CREATE", "fail"}}, nullptr, {"Create"}, true},
+        {"no registry key", "", REG_SZ, {}, nullptr, {}},
+        {"REG_EXPAND_SZ value", board, REG_EXPAND_SZ, {}, nullptr, {}},
+        {"missing library", "C:\\nowhere\\missing-driver.dll", REG_SZ, {}, nullptr, {}},
+        {"library without StaticFactory", "kernel32.dll", REG_SZ, {}, nullptr, {}},
+        {"Create returns null", board, REG_SZ, {{"VBOARD_CREATE", "fail"}}, nullptr, {"Create"}},
         {"item 17 bit 0 clear", board, REG_SZ, {{"VBOARD_INFO17", "2"}}, Unsuitable,
-         {"Create", "GetInfo 17", "Release"}, true},
+         {"Create", "GetInfo 17", "Release"}},
         {"item 17 zero", board, REG_SZ, {{"VBOARD_INFO17", "0"}}, Unsuitable,
-         {"Create", "GetInfo 17", "Release"}, true},
+         {"Create", "GetInfo 17", "Release"}},
         {"Open answers 0", board, REG_SZ, {{"VBOARD_OPEN", "0"}}, NotAvailable,
-         {"Create", "GetInfo 17", "Open 1,1,0,0", "Release"}, true},
+         {"Create", "GetInfo 17", "Open 1,1,0,0", "Release"}},
         {"Open answers -5", board, REG_SZ, {{"VBOARD_OPEN", "-5"}}, NotAvailable,
-         {"Create", "GetInfo 17", "Open 1,1,0,0", "Release"}, true},
+         {"Create", "GetInfo 17", "Open 1,1,0,0", "Release"}},
         {"item 21 record lacks 0x200", board, REG_SZ, {{"VBOARD_INFO21", "bad"}}, Unsuitable,
-         {"Create", "GetInfo 17", "Open 1,1,0,0", "GetInfo 21", "Release"}, true},
+         {"Create", "GetInfo 17", "Open 1,1,0,0", "GetInfo 21", "Release"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Reset(c.env);
         if (!c.path.empty()) Register(c.path, c.type);
         MessageBoxCatcher catcher;
-        EXPECT_FALSE(AttachDevice(state, link, noWindow));
+        EXPECT_FALSE(Attach());
         EXPECT_EQ(state.device, nullptr);
         if (c.message) {
             ASSERT_EQ(catcher.boxes.size(), 1u);
             EXPECT_EQ(catcher.boxes[0].text, c.message);
             EXPECT_EQ(catcher.boxes[0].caption, "");
             EXPECT_EQ(catcher.boxes[0].owner, nullptr);
+            EXPECT_EQ(catcher.boxes[0].icon, HandIcon()) << "MB_ICONHAND";
+            EXPECT_EQ(catcher.boxes[0].buttons, std::vector<int>{IDOK}) << "MB_OK";
         } else {
             EXPECT_TRUE(catcher.boxes.empty());
         }
         EXPECT_EQ(BoardCalls(), c.calls);
-        // What a failed attach leaves loaded, the caller gives back.
-        EXPECT_EQ(link.driverLibrary != nullptr, c.libraryLeftLoaded);
-        ReleaseDevice(state, link);
-        EXPECT_EQ(link.driverLibrary, nullptr);
-        EXPECT_EQ(link.factoryEntry, nullptr);
+        // A failed attach gives back whatever it loaded.
+        EXPECT_EQ(state.driverLibrary, nullptr);
+        EXPECT_EQ(state.factoryEntry, nullptr);
+        EXPECT_EQ(GetModuleHandleA(VIRTUAL_BOARD_DLL), nullptr);
     }
 }
 
@@ -177,28 +185,34 @@ TEST_F(AttachTest, NoDriverRecordPasses) {
     Reset({{"VBOARD_INFO21", "none"}});
     Register(VIRTUAL_BOARD_DLL);
     MessageBoxCatcher catcher;
-    EXPECT_TRUE(AttachDevice(state, link, noWindow));
+    EXPECT_TRUE(Attach());
     EXPECT_TRUE(catcher.boxes.empty());
 }
 
 TEST_F(AttachTest, ClaimedRecordWithoutAPointerIsRefused) {
     Register(FAKE_DRIVER_DLL);
+    // Kept loaded here, so its release count can be read after attach has
+    // unloaded its own reference.
+    HMODULE fake = LoadLibraryA(FAKE_DRIVER_DLL);
+    ASSERT_NE(fake, nullptr);
+    const auto* releases = reinterpret_cast<const int32_t*>(GetProcAddress(fake, "FakeReleaseCount"));
+    ASSERT_NE(releases, nullptr);
+    const int32_t releasesBefore = *releases;
     MessageBoxCatcher catcher;
-    EXPECT_FALSE(AttachDevice(state, link, noWindow));
+    EXPECT_FALSE(Attach());
     ASSERT_EQ(catcher.boxes.size(), 1u);
     EXPECT_EQ(catcher.boxes[0].text, Unsuitable);
     EXPECT_EQ(state.device, nullptr);
-    ASSERT_NE(link.driverLibrary, nullptr);
-    const auto* releases = reinterpret_cast<const int32_t*>(GetProcAddress(link.driverLibrary, "FakeReleaseCount"));
-    ASSERT_NE(releases, nullptr);
-    EXPECT_EQ(*releases, 1);
+    EXPECT_EQ(state.driverLibrary, nullptr);
+    EXPECT_EQ(*releases, releasesBefore + 1);
+    FreeLibrary(fake);
 }
 
 TEST_F(AttachTest, RegistryValueIsTerminatedWithinItsBuffer) {
     // Stored without its NUL: still the board's path.
     const std::string board = VIRTUAL_BOARD_DLL;
     Register(board.data(), static_cast<DWORD>(board.size()));
-    EXPECT_TRUE(AttachDevice(state, link, noWindow));
+    EXPECT_TRUE(Attach());
 
     // 256 bytes and no NUL leave no room for one: refused, even though the
     // first 255 of them name the board (padded with "./" to that length).
@@ -212,12 +226,12 @@ TEST_F(AttachTest, RegistryValueIsTerminatedWithinItsBuffer) {
     padded += file;
     ASSERT_EQ(padded.size(), 255u);
     Register(padded);
-    EXPECT_TRUE(AttachDevice(state, link, noWindow)) << "the padded path itself is loadable";
+    EXPECT_TRUE(Attach()) << "the padded path itself is loadable";
     Reset();
     const std::string full = padded + "x";
     Register(full.data(), static_cast<DWORD>(full.size()));
-    EXPECT_FALSE(AttachDevice(state, link, noWindow));
-    EXPECT_EQ(link.driverLibrary, nullptr);
+    EXPECT_FALSE(Attach());
+    EXPECT_EQ(state.driverLibrary, nullptr);
 }
 
 TEST_F(AttachTest, Ranges) {
@@ -241,7 +255,7 @@ TEST_F(AttachTest, Ranges) {
         Register(VIRTUAL_BOARD_DLL);
         state.ADCRange = c.adcSetting;
         state.DACRange = c.dacSetting;
-        ASSERT_TRUE(AttachDevice(state, link, noWindow));
+        ASSERT_TRUE(Attach());
         EXPECT_EQ(state.ADCRange, c.adc);
         EXPECT_EQ(state.DACRange, c.dac);
         const Calls calls = BoardCalls();
@@ -264,6 +278,20 @@ public:
     }
     // True when timer 1 was running (and stops it).
     bool TimerWasArmed() { return KillTimer(window, 1); }
+    // Milliseconds until timer 1 fires, 0 if it does not within 5 s; stops it.
+    DWORD MillisecondsToTimer() {
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < 5000) {
+            MSG message;
+            if (PeekMessageA(&message, window, WM_TIMER, WM_TIMER, PM_REMOVE) && message.wParam == 1) {
+                KillTimer(window, 1);
+                return std::max<DWORD>(GetTickCount() - start, 1);
+            }
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_TIMER);
+        }
+        KillTimer(window, 1);
+        return 0;
+    }
 };
 
 const std::string PresenceCall = "GetInfo " + std::to_string(InfoItem::Presence);
@@ -272,18 +300,22 @@ const std::string PresenceCall = "GetInfo " + std::to_string(InfoItem::Presence)
 TEST_F(AttachTest, PresencePollReArmsOnlyWhileTheDeviceAnswers) {
     Reset({{"VBOARD_GONE_AFTER", "2"}});
     Register(VIRTUAL_BOARD_DLL);
-    ASSERT_TRUE(AttachDevice(state, link, noWindow));
+    ASSERT_TRUE(Attach());
     PanelStandIn panel;
     ASSERT_NE(panel.window, nullptr);
     HWND panelWindow = panel.window;
     MessageBoxCatcher catcher;
 
-    for (int present = 0; present < 2; ++present) {
-        SetTimer(panel.window, 1, 60000, nullptr);
-        EXPECT_EQ(PollDevicePresence(state, panel), 0);
-        EXPECT_TRUE(panel.TimerWasArmed()) << "poll " << present;
-        EXPECT_TRUE(IsWindow(panelWindow));
-    }
+    // Nothing is armed before a poll: only the poll's own re-arming can fire,
+    // and it fires after its one second (a busy machine may make it later).
+    EXPECT_EQ(PollDevicePresence(state, panel), 0);
+    const DWORD period = panel.MillisecondsToTimer();
+    EXPECT_GE(period, 950u) << "the poll re-arms for 1000 ms";
+    EXPECT_LE(period, 4000u) << "0: the poll did not re-arm";
+    EXPECT_TRUE(IsWindow(panelWindow));
+    EXPECT_EQ(PollDevicePresence(state, panel), 0);
+    EXPECT_TRUE(panel.TimerWasArmed()) << "second poll";
+    EXPECT_TRUE(IsWindow(panelWindow));
     EXPECT_TRUE(catcher.boxes.empty());
 
     SetTimer(panel.window, 1, 60000, nullptr);
@@ -291,6 +323,8 @@ TEST_F(AttachTest, PresencePollReArmsOnlyWhileTheDeviceAnswers) {
     ASSERT_EQ(catcher.boxes.size(), 1u);
     EXPECT_EQ(catcher.boxes[0].text, Gone);
     EXPECT_EQ(catcher.boxes[0].owner, panelWindow);
+    EXPECT_EQ(catcher.boxes[0].icon, HandIcon());
+    EXPECT_EQ(catcher.boxes[0].buttons, std::vector<int>{IDOK});
     EXPECT_EQ(catcher.boxes[0].caption, "Панель");
     EXPECT_FALSE(IsWindow(panelWindow)) << "the panel is destroyed";
     const Calls calls = BoardCalls();

@@ -15,8 +15,12 @@
 #include "BoardLogReader.h"
 #include "UnhandledExit.h"
 #include "device/GeneratorCommands.h"
+#include "settings/SettingsValues.h"
 
 namespace {
+// The device part of the application record, with the periods selections.
+struct GeneratorRecord : GeneratorDevice, SavedState {};
+
 const char* const BoardVariables[] = {
     "VBOARD_LOG", "VBOARD_INFO17", "VBOARD_OPEN", "VBOARD_INFO21", "VBOARD_ADC_RANGE",
     "VBOARD_GONE_AFTER", "VBOARD_RATE", "VBOARD_CREATE", "VBOARD_CHDIR", "VBOARD_FAULT",
@@ -54,6 +58,7 @@ protected:
     void TearDown() override {
         AutoStartPause = savedPause;
         if (state.device) state.device->table->Release(state.device);
+        state.device = nullptr;  // released above, before its library goes
         if (library) FreeLibrary(library);
         DeleteFileA(logPath.c_str());
         for (const char* name : BoardVariables) SetEnvironmentVariableA(name, nullptr);
@@ -72,7 +77,7 @@ protected:
     std::string logPath;
     HMODULE library = nullptr;
     DriverFactory* factory = nullptr;
-    GeneratorState state;
+    GeneratorRecord state;
     PauseFunction savedPause = nullptr;
 };
 }  // namespace
@@ -115,7 +120,7 @@ TEST_F(VirtualBoardDll, AttachItemsAnswerWithTheDefaults) {
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record[1], 0x300u);
     EXPECT_EQ(GetInfo(200, &serial), 1);
-    EXPECT_NE(serial, 0u);
+    EXPECT_EQ(serial, 100417u);  // the board's serial number
     EXPECT_EQ(GetInfo(53, &volts), 1);
     EXPECT_EQ(volts, 10.0f);
     EXPECT_EQ(GetInfo(0x5A5A0101, &presence), 1);
@@ -141,8 +146,8 @@ TEST_F(VirtualBoardDll, EveryGeneratorRequestIsLoggedFieldByField) {
     double rate = 999.5;
     ASSERT_TRUE(ApplySamplingFrequency(state, rate));
     state.samplingFrequency = rate;
-    ASSERT_EQ(ReloadGenerator(state, true), 1);
-    ASSERT_EQ(ReloadGenerator(state, false), 1);
+    ASSERT_EQ(ReloadGenerator(state, state.ModeIndex1, state.ModeIndex2, true), 1);
+    ASSERT_EQ(ReloadGenerator(state, state.ModeIndex1, state.ModeIndex2, false), 1);
     ASSERT_TRUE(GeneratorCommand(state, AutoStartOn, 2500.0));
     ASSERT_TRUE(GeneratorCommand(state, AutoStartOff, 0.0));
 
@@ -343,8 +348,8 @@ TEST_F(VirtualBoardDll, FaultSwitchFaultsInsideTheRequestAfterItsLogLine) {
         DeleteFileA(logPath.c_str());
         Attach();
         // The other request of the pair goes through; the asked one faults.
-        EXPECT_EQ(ReloadGenerator(state, !c.write), 1);
-        EXPECT_EQ(ReloadGenerator(state, c.write), 0);
+        EXPECT_EQ(ReloadGenerator(state, state.ModeIndex1, state.ModeIndex2, !c.write), 1);
+        EXPECT_EQ(ReloadGenerator(state, state.ModeIndex1, state.ModeIndex2, c.write), 0);
         const auto log = Log();
         ASSERT_EQ(log.size(), 5u);
         const std::string faulted = log.back();

@@ -5,12 +5,21 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "MessageBoxCatcher.h"
+#include "framework/GdiHandles.h"
 #include "framework/WindowObject.h"
 #include "framework_test_ids.h"
 
 namespace {
+// A device context cannot be held as a GDI object: DeleteObject would be
+// the wrong way to give it back.
+template <class Handle>
+concept HeldAsGdiObject = requires { typename GdiHandle<Handle>; };
+static_assert(HeldAsGdiObject<HRGN> && HeldAsGdiObject<HBITMAP> && HeldAsGdiObject<HBRUSH>);
+static_assert(!HeldAsGdiObject<HDC>);
+
 constexpr UINT WM_PROBE = WM_APP + 1;
 constexpr UINT WM_PROBE_NONE = WM_APP + 2;
 constexpr UINT WM_PROBE_W = WM_APP + 3;
@@ -59,19 +68,19 @@ public:
         paintClient = client;
     }
 
-    int32_t OnInitDialog(uintptr_t, intptr_t lParam) {
+    int32_t OnInitDialog(WParam, LParam lParam) {
         windowAtInit = window;
-        initParam = lParam;
+        initParam = lParam.value;
         return 1;
     }
     int32_t OnSetFont() {
         ++setFontCount;
         return NotHandled;
     }
-    int32_t OnProbe(uintptr_t wParam, intptr_t lParam) {
+    int32_t OnProbe(WParam wParam, LParam lParam) {
         ++probeCount;
-        probeWParam = wParam;
-        probeLParam = lParam;
+        probeWParam = wParam.value;
+        probeLParam = lParam.value;
         return probeResult;
     }
     int32_t OnHitTest() {
@@ -162,9 +171,9 @@ public:
         windowAtCreate = window;
         return NotHandled;
     }
-    int32_t OnSetText(intptr_t lParam) {
+    int32_t OnSetText(LParam lParam) {
         ++setTextCount;
-        lastSetText = reinterpret_cast<const char*>(lParam);
+        lastSetText = reinterpret_cast<const char*>(lParam.value);
         return setTextResult;
     }
     int32_t OnPaintRow() {
@@ -175,17 +184,17 @@ public:
         windowAtDestroy = window;
         return 0;
     }
-    int32_t OnProbe(uintptr_t wParam, intptr_t lParam) {
+    int32_t OnProbe(WParam wParam, LParam lParam) {
         ++probeCount;
-        probeWParam = wParam;
-        probeLParam = lParam;
+        probeWParam = wParam.value;
+        probeLParam = lParam.value;
         return probeResult;
     }
     int32_t OnNone() { return lead; }
-    int32_t OnW(uintptr_t wParam) { return lead == 0x1EAD ? static_cast<int32_t>(wParam) : -7; }
-    int32_t OnL(intptr_t lParam) { return lead == 0x1EAD ? static_cast<int32_t>(lParam) : -7; }
-    int32_t OnBoth(uintptr_t wParam, intptr_t lParam) {
-        return lead == 0x1EAD ? static_cast<int32_t>(wParam - lParam) : -7;
+    int32_t OnW(WParam wParam) { return lead == 0x1EAD ? static_cast<int32_t>(wParam.value) : -7; }
+    int32_t OnL(LParam lParam) { return lead == 0x1EAD ? static_cast<int32_t>(lParam.value) : -7; }
+    int32_t OnBoth(WParam wParam, LParam lParam) {
+        return lead == 0x1EAD ? static_cast<int32_t>(wParam.value - lParam.value) : -7;
     }
 
     UINT addedClassStyle = 0;
@@ -466,6 +475,8 @@ TEST(ShowMessage, OwnedByTheWindowAndCaptionedWithItsTitle) {
     EXPECT_EQ(catcher.boxes[0].caption, title.substr(0, 98));
     EXPECT_EQ(catcher.boxes[0].text, "Свойства устройства не подходят!");
     EXPECT_EQ(catcher.boxes[0].owner, dialog);
+    EXPECT_EQ(catcher.boxes[0].icon, HandIcon());
+    EXPECT_EQ(catcher.boxes[0].buttons, std::vector<int>{IDOK});
 }
 
 TEST(ShowMessage, WithoutAWindowTheBoxHasNoOwnerAndNoCaption) {
@@ -476,6 +487,13 @@ TEST(ShowMessage, WithoutAWindowTheBoxHasNoOwnerAndNoCaption) {
     EXPECT_EQ(catcher.boxes[0].caption, "");
     EXPECT_EQ(catcher.boxes[0].text, "текст");
     EXPECT_EQ(catcher.boxes[0].owner, nullptr);
+    // Another type shows another icon and other buttons: the catcher tells them apart.
+    EXPECT_EQ(unbound.ShowMessage("текст", MB_OKCANCEL | MB_ICONINFORMATION), IDOK);
+    ASSERT_EQ(catcher.boxes.size(), 2u);
+    EXPECT_EQ(catcher.boxes[0].icon, HandIcon());
+    EXPECT_EQ(catcher.boxes[0].buttons, std::vector<int>{IDOK});
+    EXPECT_EQ(catcher.boxes[1].icon, LoadIconA(nullptr, IDI_ASTERISK));
+    EXPECT_EQ(catcher.boxes[1].buttons, (std::vector<int>{IDOK, IDCANCEL}));
 }
 
 TEST(ShowMessage, KeyboardFocusComesBack) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -19,6 +20,35 @@ BYTE LayeredAlpha(HWND w) {
     DWORD flags = 0;
     if (!GetLayeredWindowAttributes(w, &key, &alpha, &flags) || !(flags & LWA_ALPHA)) return 0;
     return alpha;
+}
+
+// The window a text should get, from the system font's own measurements:
+// each word with the character after it (a space, or the terminating zero
+// after the last), the widest plus "000", doubled from 3 words on, laid out
+// in that width, then scaled by 42/25 across and 31/17 down.
+SIZE ExpectedWindow(HWND owner, const char* text) {
+    HDC dc = GetDC(owner);
+    HGDIOBJ previous = SelectObject(dc, GetStockObject(SYSTEM_FONT));
+    int widest = 0, words = 0;
+    for (const char* p = text; *p;) {
+        if (*p == ' ') {
+            ++p;
+            continue;
+        }
+        const char* word = p;
+        while (*p && *p != ' ') ++p;
+        ++words;
+        SIZE size{};
+        GetTextExtentPoint32A(dc, word, static_cast<int>(p - word) + 1, &size);
+        widest = std::max<int>(widest, size.cx);
+    }
+    SIZE zeros{};
+    GetTextExtentPoint32A(dc, "000", 3, &zeros);
+    RECT layout{0, 0, (widest + zeros.cx) * (words >= 3 ? 2 : 1), 0};
+    DrawTextA(dc, text, -1, &layout, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
+    SelectObject(dc, previous);
+    ReleaseDC(owner, dc);
+    return {42 * layout.right / 25 + 1, 31 * layout.bottom / 17 + 1};
 }
 
 class BalloonTest : public ::testing::Test {
@@ -296,6 +326,29 @@ int BlackPixels(int width, int height, Paint paint) {
     return black;
 }
 }  // namespace
+
+TEST_F(BalloonTest, TheWindowIsSizedFromTheTextsMeasurement) {
+    const char* const texts[] = {
+        "Справка",           // one word, measured with the terminating zero
+        "Короткая справка",  // two words: the layout width is not doubled
+        "три коротких слова",  // three: doubled
+        "WWWWWW i",          // the widest word measured with its space
+        "i WWWWWW",          // the widest word measured with the zero
+        longText,
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        HelpBalloon balloon(0);
+        HWND w = balloon.Show(owner, text, 300, 600, 4000);
+        ASSERT_NE(w, nullptr);
+        RECT r;
+        GetWindowRect(w, &r);
+        const SIZE expected = ExpectedWindow(owner, text);
+        EXPECT_EQ(r.right - r.left, expected.cx);
+        EXPECT_EQ(r.bottom - r.top, expected.cy);
+        balloon.Close();
+    }
+}
 
 TEST_F(BalloonTest, EveryHelpTextIsPaintedWhole) {
     // The balloon's painting holds as many black text pixels as the text

@@ -42,7 +42,7 @@ TiledBitmap LoadTexture() {
 // The texture's own pixel at (x, y).
 COLORREF TexturePixel(const TiledBitmap& texture, int x, int y) {
     HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ previous = SelectObject(dc, texture.bitmapHandle.get());
+    HGDIOBJ previous = SelectObject(dc, texture.Handle());
     const COLORREF c = GetPixel(dc, x, y);
     SelectObject(dc, previous);
     DeleteDC(dc);
@@ -52,11 +52,11 @@ COLORREF TexturePixel(const TiledBitmap& texture, int x, int y) {
 
 TEST(TiledBitmap, LoadsBitmap112AsA128By128Texture) {
     const TiledBitmap texture = LoadTexture();
-    ASSERT_TRUE(texture.bitmapHandle);
-    EXPECT_EQ(texture.bitmapWidth, 128);
-    EXPECT_EQ(texture.bitmapHeight, 128);
+    ASSERT_TRUE(texture.Handle());
+    EXPECT_EQ(texture.Width(), 128);
+    EXPECT_EQ(texture.Height(), 128);
     BITMAP info;
-    ASSERT_EQ(GetObjectA(texture.bitmapHandle.get(), sizeof info, &info), static_cast<int>(sizeof info));
+    ASSERT_EQ(GetObjectA(texture.Handle(), sizeof info, &info), static_cast<int>(sizeof info));
     EXPECT_EQ(info.bmWidth, 128);
     EXPECT_EQ(info.bmHeight, 128);
     // Light grey: every pixel's channels are equal and bright.
@@ -76,19 +76,19 @@ TEST(TiledBitmap, ReloadingAMissingResourceAndResetDeleteTheBitmap) {
     for (int i = 0; i < 20; ++i) texture.Load(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BALLOON));
     EXPECT_EQ(CountGuiObjects().gdi, before.gdi + 1) << "one bitmap alive";
     texture.Load(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(4321));  // no such bitmap
-    EXPECT_FALSE(texture.bitmapHandle);
-    EXPECT_EQ(texture.bitmapWidth, 0);
-    EXPECT_EQ(texture.bitmapHeight, 0);
+    EXPECT_FALSE(texture.Handle());
+    EXPECT_EQ(texture.Width(), 0);
+    EXPECT_EQ(texture.Height(), 0);
     EXPECT_EQ(CountGuiObjects().gdi, before.gdi) << before.gdiSource;
     texture = LoadTexture();
     texture.Reset();
-    EXPECT_FALSE(texture.bitmapHandle);
+    EXPECT_FALSE(texture.Handle());
     EXPECT_EQ(CountGuiObjects().gdi, before.gdi) << before.gdiSource;
 }
 
 TEST(TiledBitmap, TilesCoverTheRectangleFromItsCorner) {
     const TiledBitmap texture = LoadTexture();
-    ASSERT_TRUE(texture.bitmapHandle);
+    ASSERT_TRUE(texture.Handle());
     Picture picture(300, 200);
     const RECT r{0, 0, 299, 199};
     texture.Draw(picture.dc, &r, nullptr);
@@ -126,6 +126,11 @@ TEST(TiledBitmap, DrawsNothingWithoutABitmapRectangleOrContext) {
     EXPECT_EQ(GetPixel(picture.dc, 10, 10), red);
     const TiledBitmap texture = LoadTexture();
     texture.Draw(picture.dc, nullptr, nullptr);
-    texture.Draw(nullptr, &r, nullptr);
     EXPECT_EQ(GetPixel(picture.dc, 10, 10), red);
+    // Without a device context there is no picture to look at, and a GDI call
+    // on a null context fails quietly: all this case can show is that the
+    // call returns and leaves no GDI object behind.
+    const GuiObjectCount before = CountGuiObjects();
+    texture.Draw(nullptr, &r, nullptr);
+    EXPECT_EQ(CountGuiObjects().gdi, before.gdi);
 }
