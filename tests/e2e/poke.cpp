@@ -258,30 +258,35 @@ int Balloon() {
     return 0;
 }
 
+// The cursor position and the visible balloons, as the watch records them.
+std::string WatchState() {
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    char text[80];
+    std::snprintf(text, sizeof text, "\"cursor\":[%ld,%ld],\"balloons\":[", cursor.x, cursor.y);
+    std::string state = text;
+    const std::vector<std::string> balloons = Balloons();
+    for (size_t i = 0; i < balloons.size(); ++i) state += (i ? "," : "") + balloons[i];
+    return state + "]";
+}
+
 // Samples the cursor and the balloons every few milliseconds and keeps each
 // state that differs from the one before, with the time it was first seen
 // ("t") and the time of the sample before it ("since"), so the change
-// happened in between. Times are milliseconds from the ready line.
+// happened in between. Times are milliseconds from the ready line. The state
+// at time 0 is sampled before the ready line: whatever the caller does once
+// it reads that line cannot be in it, however late a busy machine lets the
+// watch run again.
 int Watch(HWND panel, int milliseconds) {
-    // The first cursor reading connects to the display and takes a while:
-    // done before the ready line, so the first sample is quick.
-    POINT cursor = {};
-    GetCursorPos(&cursor);
+    std::string state = WatchState();
     std::puts("{\"ready\":1}");
     std::fflush(stdout);
     const ULONGLONG began = GetTickCount64();
     std::string changes, last;
-    ULONGLONG since = 0;
+    ULONGLONG since = 0, now = 0;
     for (;;) {
-        const ULONGLONG now = GetTickCount64() - began;
-        GetCursorPos(&cursor);
-        char text[80];
-        std::snprintf(text, sizeof text, "\"cursor\":[%ld,%ld],\"balloons\":[", cursor.x, cursor.y);
-        std::string state = text;
-        const std::vector<std::string> balloons = Balloons();
-        for (size_t i = 0; i < balloons.size(); ++i) state += (i ? "," : "") + balloons[i];
-        state += "]";
         if (state != last) {
+            char text[80];
             std::snprintf(text, sizeof text, "%s{\"since\":%llu,\"t\":%llu,", changes.empty() ? "" : ",", since,
                           now);
             changes += text + state + "}";
@@ -290,6 +295,8 @@ int Watch(HWND panel, int milliseconds) {
         since = now;
         if (now >= static_cast<ULONGLONG>(milliseconds)) break;
         Sleep(WatchStepMs);
+        now = GetTickCount64() - began;
+        state = WatchState();
     }
     std::printf("{\"changes\":[%s],\"end\":%llu,\"focus\":%d,\"active\":%d}\n", changes.c_str(), since,
                 FocusId(panel), PanelThreadInfo(panel).hwndActive == panel ? 1 : 0);
