@@ -5,16 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "RequestBlockSize.h"
 #include "device/Synthesis.h"
-
-// The request block's size as the drivers know it: 40 bytes with a 64-bit
-// buffer pointer; the i686 build proves its 36 bytes here at compile time.
-#if defined(_WIN32) && !defined(_WIN64)
-constexpr uint32_t RequestBlockSize = 36;
-#else
-constexpr uint32_t RequestBlockSize = 40;
-#endif
-static_assert(sizeof(DeviceRequest) == RequestBlockSize);
 
 namespace {
 // Synthesises into a block that held garbage, so every value must be written.

@@ -13,19 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "device/GeneratorCommands.h"
+#include "RequestBlockSize.h"
 #include "UnhandledExit.h"
+#include "device/GeneratorCommands.h"
 #include "device/RequestGuard.h"
 #include "settings/SettingsValues.h"
-
-// The request block's size as the drivers know it: 40 bytes with a 64-bit
-// buffer pointer; the i686 build proves its 36 bytes here at compile time.
-#if defined(_WIN32) && !defined(_WIN64)
-constexpr uint32_t RequestBlockSize = 36;
-#else
-constexpr uint32_t RequestBlockSize = 40;
-#endif
-static_assert(sizeof(DeviceRequest) == RequestBlockSize);
 
 namespace {
 // The device part of the application record, with the periods selections.
