@@ -11,6 +11,21 @@ endif()
 # does not change the generated code.
 add_compile_options(-ffunction-sections -fdata-sections -g)
 add_link_options(-Wl,--gc-sections)
+# Nothing in the programs asks for run-time type information (the exceptions
+# they catch keep theirs), and whole-program optimisation drops what no
+# program reaches across files. Neither changes the arithmetic: the
+# floating-point options are recorded with each function.
+add_compile_options(-fno-rtti)
+set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON)
+set(CMAKE_POLICY_DEFAULT_CMP0069 NEW)  # also in the bundled test framework's files
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  # The i686 programs: no relocation table (an executable is always loaded
+  # at its own base address; it gives up address-space randomisation) and
+  # none of the C runtime's call-frame tables (see the script). The 32-bit
+  # QorvelGen.exe fits its size budget only with both.
+  string(APPEND CMAKE_EXE_LINKER_FLAGS
+         " -Wl,--disable-reloc-section -Wl,-T,${CMAKE_CURRENT_LIST_DIR}/NoCFrameTables.ld")
+endif()
 
 # After each link: the symbols go to <file>.debug, the shipped file is
 # stripped and keeps a debug link to them, by name, for a debugger that finds

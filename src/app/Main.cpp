@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
+#include <exception>
+
 #include "app/GeneratorApp.h"
 #include "app/MessagePump.h"
 #include "resources/resource.h"
@@ -23,5 +26,11 @@ int RunGenerator() {
     return pump.Run();
 }
 }  // namespace
+
+// The library's own terminate handler names the uncaught exception on the
+// standard error stream, which a windowed program does not have, and brings a
+// demangler of type names into the executable for that. This one only aborts,
+// as the library's does after its message.
+void __gnu_cxx::__verbose_terminate_handler() { std::abort(); }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunGenerator(); }

@@ -21,11 +21,13 @@ struct GuardedRequest {
 };
 }  // namespace
 
+// The body and the handlers are named only in the trampolines' assembly,
+// which whole-program optimisation does not read: "used" keeps them.
 extern "C" {
 // The trampoline: calls request(context) with the handler in place and
 // returns 1, or 0 when the handler caught an exception.
 int GuardedCall(void (*request)(void*), void* context);
-void GuardedRequestBody(void* guarded);
+[[gnu::used]] void GuardedRequestBody(void* guarded);
 }
 
 void GuardedRequestBody(void* guarded) {
@@ -40,8 +42,8 @@ void GuardedRequestBody(void* guarded) {
 #if defined(__x86_64__)
 extern "C" {
 void GuardResume();
-EXCEPTION_DISPOSITION GuardHandler(EXCEPTION_RECORD* record, void* frame, CONTEXT* context,
-                                   DISPATCHER_CONTEXT* dispatch);
+[[gnu::used]] EXCEPTION_DISPOSITION GuardHandler(EXCEPTION_RECORD* record, void* frame,
+                                                 CONTEXT* context, DISPATCHER_CONTEXT* dispatch);
 }
 
 // Reached only while an exception is dispatched (the trampoline names it for
@@ -94,8 +96,8 @@ struct GuardRecord {
 
 extern "C" {
 [[noreturn]] void GuardUnwindAndResume(GuardRecord* frame, EXCEPTION_RECORD* record);
-EXCEPTION_DISPOSITION __cdecl GuardHandler(EXCEPTION_RECORD* record, GuardRecord* frame, CONTEXT*,
-                                           void*);
+[[gnu::used]] EXCEPTION_DISPOSITION __cdecl GuardHandler(EXCEPTION_RECORD* record, GuardRecord* frame,
+                                                         CONTEXT*, void*);
 }
 
 // Reached while an exception is dispatched and while one unwinds; only the

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <new>
-#include <string>
 
 #include "settings/FileAccess.h"
 #include "settings/SettingsReader.h"
@@ -69,17 +69,23 @@ bool WriteStateLines(OutputFile& file, const SavedState& state)
 void WriteSavedState(const SavedState& state, const char* fileName)
 {
     ChangeDirectory(state.workingDirectory);  // the file goes there even if this fails
-    const std::string temporary = std::string(fileName) + ".tmp";
+    // The temporary's name is fileName with ".tmp" appended; a name that
+    // cannot be allocated counts as a temporary that cannot be created.
+    static constexpr char suffix[] = ".tmp";
+    const size_t length = std::strlen(fileName);
+    std::unique_ptr<char[]> temporary(new (std::nothrow) char[length + sizeof suffix]);
     bool created = false;
-    {
-        OutputFile file(temporary.c_str());
+    if (temporary) {
+        std::memcpy(temporary.get(), fileName, length);
+        std::memcpy(temporary.get() + length, suffix, sizeof suffix);
+        OutputFile file(temporary.get());
         created = file.IsOpen();
         // Only a complete file replaces the old one.
-        if (created && WriteStateLines(file, state) && MoveFileOver(temporary.c_str(), fileName))
+        if (created && WriteStateLines(file, state) && MoveFileOver(temporary.get(), fileName))
             return;
     }
     if (created) {
-        RemoveFile(temporary.c_str());
+        RemoveFile(temporary.get());
         return;
     }
     // No new file can be made here, but the old one may still be writable:
