@@ -109,7 +109,10 @@ rig_up() {
   # A virtual X server on a free display; it writes the display number to
   # fd 3 once it is ready.
   rm -f "$rig_dir/display"
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$rig_dir/display" >"$rig_dir/xvfb.log" 2>&1 &
+  # -noreset: without it the server resets whenever its last client goes,
+  # and drops what was set on it (an X resource database merged before the
+  # first Wine process connected, say).
+  Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 3>"$rig_dir/display" >"$rig_dir/xvfb.log" 2>&1 &
   RIG_XVFB_PID=$!
   local i
   for i in $(seq 1 100); do
