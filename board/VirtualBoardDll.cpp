@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "DriverFault.h"
 #include "SimulatedBoard.h"
 #include "device/AdcDevice.h"
 
@@ -64,36 +65,6 @@ int32_t DRIVER_CALL Open(IADCDevice* self, int32_t device, int32_t a, int32_t b,
     });
 }
 
-// The fault VBOARD_FAULT asks for, raised inside the driver as a faulty one
-// would: the values come through volatile objects so that the compiler can
-// neither fold the fault away nor turn it into a trap of its own.
-[[noreturn]] void Fault(FaultKind kind) {
-    switch (kind) {
-    case FaultKind::Access: {
-        const volatile int* volatile nowhere = nullptr;
-        static_cast<void>(*nowhere);
-        break;
-    }
-    case FaultKind::Divide: {
-        volatile int32_t one = 1, zero = 0;
-        volatile int32_t quotient = one / zero;
-        static_cast<void>(quotient);
-        break;
-    }
-    case FaultKind::ForeignCxx: {
-        // A C++ throw as the platform's usual compiler makes it: its magic
-        // number, the thrown object and its type description, and on 64-bit
-        // the module those descriptions are relative to.
-        static int thrown = 0;
-        const ULONG_PTR parameters[] = {0x19930520, reinterpret_cast<ULONG_PTR>(&thrown), 0,
-                                        reinterpret_cast<ULONG_PTR>(GetModuleHandleA(nullptr))};
-        RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, sizeof(void*) == 8 ? 4 : 3, parameters);
-        break;
-    }
-    }
-    std::abort();  // a fault that did not happen still must not return
-}
-
 int32_t DRIVER_CALL Setup(IADCDevice* self, int32_t selector, DeviceRequest* request, int32_t) {
     std::optional<FaultKind> fault;
     const int32_t result = WithBoard(self, [&](SimulatedBoard& board) {
@@ -101,7 +72,7 @@ int32_t DRIVER_CALL Setup(IADCDevice* self, int32_t selector, DeviceRequest* req
         return board.Setup(selector, request);  // logs the call first
     });
     // Outside WithBoard's catch, so nothing of ours can stop it on the way out.
-    if (fault) Fault(*fault);
+    if (fault) RaiseDriverFault(*fault);
     return result;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "DriverFault.h"
 #include "RequestBlockSize.h"
 #include "UnhandledExit.h"
 #include "device/GeneratorCommands.h"
@@ -42,34 +43,20 @@ struct FakeDevice : IADCDevice {
     std::optional<double> rateWriteBack;
 };
 
-void RaiseForeignThrow() {
-    static int thrown = 0;
-    const ULONG_PTR parameters[] = {0x19930520, reinterpret_cast<ULONG_PTR>(&thrown), 0, 0};
-    RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 4, parameters);
-}
-
 void Fail(FakeDevice& fake) {
     switch (fake.failure) {
     case Failure::OurThrow:
         throw std::runtime_error("driver failure");
-    case Failure::AccessViolation: {
-        const volatile int* volatile nowhere = nullptr;
-        static_cast<void>(*nowhere);
-        break;
-    }
-    case Failure::DivideByZero: {
-        volatile int one = 1, zero = 0;
-        volatile int quotient = one / zero;
-        static_cast<void>(quotient);
-        break;
-    }
+    case Failure::AccessViolation:
+        RaiseDriverFault(FaultKind::Access);
+    case Failure::DivideByZero:
+        RaiseDriverFault(FaultKind::Divide);
     case Failure::ForeignThrow:
-        RaiseForeignThrow();
-        break;
+        RaiseDriverFault(FaultKind::ForeignCxx);
     case Failure::HandledInside:
         // A driver that uses exceptions inside and catches its own with a
         // frame handler of its own, deeper than the guard.
-        fake.handledInside = !CallGuarded([](void*) { RaiseForeignThrow(); }, nullptr);
+        fake.handledInside = !CallGuarded([](void*) { RaiseDriverFault(FaultKind::ForeignCxx); }, nullptr);
         break;
     }
 }
