@@ -55,41 +55,55 @@ void ReadSavedState(SavedState& state, const char* fileName)
 }
 
 namespace {
-// The five lines, flushed to the disk; true when all of it got there.
+// The five lines, each one written even when one before it failed (the
+// rewrite in place keeps whatever it can); true when all were written whole.
 bool WriteStateLines(OutputFile& file, const SavedState& state)
 {
-    return WriteLine(file, "FreqIndex       = %d\r\n", state.FreqIndex) &&
-           WriteLine(file, "AmplitudeIndex1 = %d\r\n", state.AmplitudeIndex1) &&
-           WriteLine(file, "AmplitudeIndex2 = %d\r\n", state.AmplitudeIndex2) &&
-           WriteLine(file, "ModeIndex1      = %d\r\n", state.ModeIndex1) &&
-           WriteLine(file, "ModeIndex2      = %d\r\n", state.ModeIndex2) && file.Commit();
+    bool whole = WriteLine(file, "FreqIndex       = %d\r\n", state.FreqIndex);
+    whole = WriteLine(file, "AmplitudeIndex1 = %d\r\n", state.AmplitudeIndex1) && whole;
+    whole = WriteLine(file, "AmplitudeIndex2 = %d\r\n", state.AmplitudeIndex2) && whole;
+    whole = WriteLine(file, "ModeIndex1      = %d\r\n", state.ModeIndex1) && whole;
+    whole = WriteLine(file, "ModeIndex2      = %d\r\n", state.ModeIndex2) && whole;
+    return whole;
+}
+
+// Writes the lines to a temporary beside fileName, named fileName with
+// ".tmp" appended, and moves it over fileName in one step. False, with the
+// temporary removed, when any step fails; a name that cannot be allocated
+// counts as a temporary that cannot be created.
+bool ReplaceWhole(const SavedState& state, const char* fileName)
+{
+    static constexpr char suffix[] = ".tmp";
+    const size_t length = std::strlen(fileName);
+    std::unique_ptr<char[]> temporary(new (std::nothrow) char[length + sizeof suffix]);
+    if (!temporary)
+        return false;
+    std::memcpy(temporary.get(), fileName, length);
+    std::memcpy(temporary.get() + length, suffix, sizeof suffix);
+    {
+        OutputFile file(temporary.get());
+        if (!file.IsOpen())
+            return false;
+        // Only a complete file, on the disk, replaces the old one.
+        if (WriteStateLines(file, state) && file.Commit() &&
+            MoveFileOver(temporary.get(), fileName))
+            return true;
+    }  // closed before it is removed
+    RemoveFile(temporary.get());
+    return false;
 }
 }  // namespace
 
 void WriteSavedState(const SavedState& state, const char* fileName)
 {
     ChangeDirectory(state.workingDirectory);  // the file goes there even if this fails
-    // The temporary's name is fileName with ".tmp" appended; a name that
-    // cannot be allocated counts as a temporary that cannot be created.
-    static constexpr char suffix[] = ".tmp";
-    const size_t length = std::strlen(fileName);
-    std::unique_ptr<char[]> temporary(new (std::nothrow) char[length + sizeof suffix]);
-    bool created = false;
-    if (temporary) {
-        std::memcpy(temporary.get(), fileName, length);
-        std::memcpy(temporary.get() + length, suffix, sizeof suffix);
-        OutputFile file(temporary.get());
-        created = file.IsOpen();
-        // Only a complete file replaces the old one.
-        if (created && WriteStateLines(file, state) && MoveFileOver(temporary.get(), fileName))
-            return;
-    }
-    if (created) {
-        RemoveFile(temporary.get());
+    if (ReplaceWhole(state, fileName))
         return;
-    }
-    // No new file can be made here, but the old one may still be writable:
-    // rewrite it in place rather than lose the state.
+    // Whatever stopped the replacement (no file can be made here, the disk
+    // refused a write, another program holds the old file open without
+    // letting it be deleted), a plain rewrite in place may still work: a
+    // save is never lost that the rewrite would have made. Write errors are
+    // ignored here; the file is closed when it goes out of scope.
     OutputFile file(fileName);
     if (file.IsOpen())
         WriteStateLines(file, state);

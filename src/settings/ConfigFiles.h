@@ -16,9 +16,10 @@ void ReadSavedState(SavedState& state, const char* fileName);
 
 // Makes state.workingDirectory the current directory and writes the five
 // saved-state lines there. The lines go to a temporary file beside fileName,
-// which then replaces fileName in one step: a failed write leaves the old
-// file as it was and removes the temporary. Where no temporary can be
-// created, fileName itself is rewritten (created or truncated) in place.
+// which then replaces fileName in one step. When that fails at any step, the
+// temporary is removed and fileName itself is rewritten (created or
+// truncated) in place; only when that cannot be opened either does the old
+// file stay as it was.
 void WriteSavedState(const SavedState& state, const char* fileName);
 
 // Formats one line (at most 255 bytes; longer output is cut) and writes it

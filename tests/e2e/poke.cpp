@@ -3,7 +3,7 @@
 // sends the messages a user's action would cause, and finds, reads and
 // dismisses message boxes. One command a call; answers go to stdout as one
 // JSON object (texts in code page 1251); exit code 0 on success, 1 when the
-// window it needs is not there, 2 on bad usage.
+// window or file it needs is not there, 2 on bad usage.
 //
 //   qorvel_poke info                      title, rectangles, screen, control states
 //   qorvel_poke wait-panel MS             waits until the panel is visible
@@ -18,6 +18,10 @@
 //                                         records every change of the cursor position
 //                                         and of the visible balloons; at the end the
 //                                         panel thread's focus and active window
+//   qorvel_poke hold FILE read-write|none opens FILE for reading, sharing read and
+//                                         write or nothing (never delete), says it
+//                                         holds it, and keeps it open until its
+//                                         standard input ends; needs no panel
 #include <windows.h>
 #include <commctrl.h>
 
@@ -303,9 +307,25 @@ int Watch(HWND panel, int milliseconds) {
     return 0;
 }
 
+// Keeps a file open as a viewer or a sync client may, until the caller closes
+// this process's standard input.
+int Hold(const char* fileName, DWORD share) {
+    HANDLE file = CreateFileA(fileName, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        std::printf("{\"error\":\"cannot open\",\"code\":%lu}\n", GetLastError());
+        return 1;
+    }
+    std::puts("{\"held\":1}");
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    CloseHandle(file);
+    return 0;
+}
+
 int Usage() {
     std::fputs("usage: qorvel_poke info|wait-panel MS|click ID|slider ID POS|combo ID INDEX|"
-               "repaint|closebox|msgbox MS|balloon|watch MS\n",
+               "repaint|closebox|msgbox MS|balloon|watch MS|hold FILE read-write|none\n",
                stderr);
     return 2;
 }
@@ -318,6 +338,12 @@ int main(int argc, char** argv) {
 
     if (command == "msgbox") return MessageBoxRead(number(2));
     if (command == "balloon") return Balloon();
+    if (command == "hold" && argc == 4) {
+        const std::string sharing = argv[3];
+        if (sharing == "read-write") return Hold(argv[2], FILE_SHARE_READ | FILE_SHARE_WRITE);
+        if (sharing == "none") return Hold(argv[2], 0);
+        return Usage();
+    }
     if (command == "wait-panel") {
         HWND panel = WaitFor([] { HWND p = FindPanel(); return p && IsWindowVisible(p) ? p : nullptr; },
                              number(2));

@@ -26,6 +26,7 @@ wrote there.
 The last line printed is "e2e: N passed, N failed".
 """
 import argparse
+import contextlib
 import json
 import math
 import os
@@ -968,6 +969,46 @@ def no_file_can_be_created_in_the_working_directory(rig):
         finally:
             chattr("-i", *locked)
         want = old if sav_locked else saved_state(2000, 12345, 200, 3, 4)
+        check(run.read_file("QorvelGen.sav") == want, "%s: QorvelGen.sav is %r" % (what, run.read_file("QorvelGen.sav")))
+        check_leaves_only(run, what)
+
+
+@contextlib.contextmanager
+def held_open(rig, directory, name, sharing):
+    """Keeps directory/name open in another Windows process (qorvel_poke
+    hold) for reading, sharing read and write ("read-write") or nothing
+    ("none"), never delete: as a viewer, a sync client or a scanner may."""
+    holder = subprocess.Popen([WINE, rig.poke_exe, "hold", name, sharing], cwd=directory,
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    try:
+        ready = holder.stdout.readline()
+        check(ready.startswith(b'{"held"'), "qorvel_poke hold %s %s: %r" % (name, sharing, ready))
+        yield
+        holder.stdin.close()
+        check(holder.wait(timeout=30) == 0, "qorvel_poke hold: exit %d" % holder.returncode)
+    finally:
+        if holder.poll() is None:
+            holder.kill()
+            holder.wait()
+
+
+@case
+def saved_state_held_open_by_another_program(rig):
+    # Such a handle forbids replacing the file by another one, but a writer
+    # that lets others read may still rewrite it in place; one that shares
+    # nothing keeps every writer out, and the old file must stay as it was.
+    old = saved_state(2000, 100, 200, 3, 4)
+    for sharing, want in (("read-write", saved_state(2000, 12345, 200, 3, 4)), ("none", old)):
+        what = "held sharing " + sharing
+        run = Run(rig, "held-" + sharing, sav=old).start_panel()
+        check_rate_request(setups(run.log())[0], 2000.0)
+        with held_open(rig, run.dir, "QorvelGen.sav", sharing):
+            run.set_mark()
+            run.rig.poke("slider", AMPLITUDE1, 12345)
+            run.expect([("rate", 2000.0), ("stop",)])
+            run.activate()
+            run.key("Escape")
+            check(run.wait_exit() == 0, "%s: exit code" % what)
         check(run.read_file("QorvelGen.sav") == want, "%s: QorvelGen.sav is %r" % (what, run.read_file("QorvelGen.sav")))
         check_leaves_only(run, what)
 

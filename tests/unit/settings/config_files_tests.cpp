@@ -1,6 +1,7 @@
 // The configuration and saved-state files: start values, reader defaults and
 // clamps with the file missing, empty, keyless and out of range; the written
-// file's exact bytes, its read-back, and its replacement in one step.
+// file's exact bytes, its read-back, its replacement in one step, and the
+// rewrite in place when that replacement fails.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -326,14 +327,15 @@ TEST_F(SettingsFiles, TheTemporaryIsRemovedWhenTheMoveFails)
 }
 
 #ifndef _WIN32
-TEST_F(SettingsFiles, AnOldFileSurvivesAFailingWrite)
+TEST_F(SettingsFiles, AFailingWriteOfTheTemporaryFallsBackToTheRewrite)
 {
     const std::string old = Put("QorvelGen.sav", "FreqIndex = 77\r\n");
     // The temporary is opened through a link to a device that refuses every
-    // write (no space left), as a full disk would.
+    // write (no space left), as a full disk would; the old file itself still
+    // takes the lines.
     std::filesystem::create_symlink("/dev/full", directory.Path() / "QorvelGen.sav.tmp");
     WriteSavedState(StateInto(directory), "QorvelGen.sav");
-    EXPECT_EQ(ReadBytes(old), "FreqIndex = 77\r\n");
+    EXPECT_EQ(ReadBytes(old), ExpectedSaved);
     EXPECT_FALSE(std::filesystem::is_symlink(directory.Path() / "QorvelGen.sav.tmp"));
 }
 #endif
