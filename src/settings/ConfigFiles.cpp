@@ -68,7 +68,12 @@ bool WriteStateLines(OutputFile& file, const SavedState& state)
 
 void WriteSavedState(const SavedState& state, const char* fileName)
 {
-    ChangeDirectory(state.workingDirectory);  // the file goes there even if this fails
+    // The file goes there even if this fails. The file system's own name
+    // where start-up took one: the narrow one may have lost letters.
+    if (!state.workingDirectoryName.empty())
+        ChangeDirectory(state.workingDirectoryName);
+    else
+        ChangeDirectory(state.workingDirectory);
     // The temporary's name is fileName with ".tmp" appended; a name that
     // cannot be allocated counts as a temporary that cannot be created.
     static constexpr char suffix[] = ".tmp";
