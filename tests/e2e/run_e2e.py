@@ -10,7 +10,7 @@ JSON lines), the exit code and the files left behind.
 Expects the Wine rig to be up (DISPLAY, WINEPREFIX, WINESERVER and LANG
 exported, the virtual board registered as QorvelE), as scripts/test leaves it:
 
-    python3 tests/e2e/run_e2e.py --build build/win64 [-k NAME]...
+    python3 tests/e2e/run_e2e.py --build build/win64 [-k NAME]... [--skip NAME]...
         [--exe QorvelGen.exe] [--wine LOADER] [--work DIR] [--reference DIR]
 
 --build names the build whose qorvel_poke.exe drives the program; --exe runs
@@ -1270,6 +1270,8 @@ def main():
     parser.add_argument("--build", required=True, help="the win64 build folder")
     parser.add_argument("-k", dest="only", action="append",
                         help="run only cases whose name contains this (repeat -k for several)")
+    parser.add_argument("--skip", action="append", default=[],
+                        help="leave out cases whose name contains this (repeat for several); each is named")
     parser.add_argument("--exe", help="the QorvelGen.exe to run (default: the build's own)")
     parser.add_argument("--wine", help="the Wine loader (default: QORVEL_WINE, else wine64)")
     parser.add_argument("--work", help="the folder for the cases' working directories (default: BUILD/e2e)")
@@ -1298,6 +1300,9 @@ def main():
     for function in CASES:
         name = function.__name__
         if args.only and not any(part in name for part in args.only):
+            continue
+        if any(part in name for part in args.skip):
+            print("skip %s" % name)
             continue
         began = time.monotonic()
         try:
