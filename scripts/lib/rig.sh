@@ -12,6 +12,9 @@
 #   rig_down                       stops what rig_up started, by pid
 #   rig_register_board NAME DLL    registers a driver under NAME in the prefix
 #   rig_restart_wine               ends the prefix's Windows processes, starts afresh
+#   rig_use_locale LOCALE          the same, then runs the prefix's programs under
+#                                  the Unix locale LOCALE (rig_up starts with
+#                                  ru_RU.UTF-8: code page 1251; en_US.UTF-8 gives 1252)
 #
 # rig_up exports QORVEL_WINE, the loader that cmake/wine-run and the e2e
 # driver use.
@@ -161,6 +164,13 @@ rig_restart_wine() {
   if [ -n "${RIG_KEEPER_PID:-}" ]; then wait "$RIG_KEEPER_PID" 2>/dev/null || true; fi
   RIG_KEEPER_PID=
   rig__start_wine
+}
+
+# The ANSI code page is taken per process from its Unix locale: from here on
+# every program of the prefix, the keeper first, starts under LOCALE.
+rig_use_locale() {
+  export LANG=$1
+  rig_restart_wine
 }
 
 # In both registry views: 32-bit programs read the 32-bit one.

@@ -14,6 +14,13 @@ GeneratorApp::GeneratorApp() {
     // then goes wherever the current directory is at exit).
     const DWORD length = GetCurrentDirectoryA(sizeof workingDirectory, workingDirectory);
     if (length == 0 || length >= sizeof workingDirectory) workingDirectory[0] = '\0';
+    // And wide, whatever its length: the saved state goes back there.
+    const DWORD wideLength = GetCurrentDirectoryW(0, nullptr);  // with the NUL
+    if (wideLength > 1) {
+        workingDirectoryName.resize(wideLength);
+        const DWORD got = GetCurrentDirectoryW(wideLength, workingDirectoryName.data());
+        workingDirectoryName.resize(got < wideLength ? got : 0);
+    }
 
     // The settings come first: attach needs the device name, the device
     // number and the voltage ranges.

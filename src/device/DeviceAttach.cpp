@@ -2,9 +2,11 @@
 // device, the once-a-second presence poll, and giving everything back.
 #include "device/DeviceAttach.h"
 
-#include <cstring>
+#include <cwchar>
+#include <iterator>
 
 #include "device/DriverKey.h"
+#include "framework/WideText.h"
 
 namespace {
 constexpr char UnsuitableDevice[] = "Свойства устройства не подходят!";
@@ -15,23 +17,28 @@ constexpr char DeviceGone[] = "Устройство неожиданно отк�
 constexpr uint32_t RequiredRecordBits = 0x100 | 0x200;
 
 // Reads the driver library's path from the registry. The value must be a
-// REG_SZ that, with its terminating NUL, fits the buffer; the buffer is
-// terminated here whatever the value held.
-bool ReadDriverPath(const char* deviceName, char (&path)[256]) {
+// REG_SZ that, with its terminating NUL, fits 256 characters; the buffer is
+// terminated here whatever the value held. Wide throughout: the key holds the
+// device name (code page 1251) and the path may hold any character, and the
+// narrow calls pass both through the system's code page, which turns what it
+// cannot spell into "?".
+bool ReadDriverPath(const char* deviceName, wchar_t (&path)[256]) {
     char keyPath[256];
     BuildDriverKeyPath(deviceName, keyPath, sizeof keyPath);
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WideFrom1251(keyPath).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
     DWORD type = 0;
     DWORD size = sizeof path;
-    const LONG status = RegQueryValueExA(key, "path", nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
+    const LONG status = RegQueryValueExW(key, L"path", nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_SZ) return false;
-    // A value stored without its NUL is terminated after its last byte; one
-    // that fills the whole buffer without a NUL has no room for it.
-    if (!std::memchr(path, '\0', size)) {
-        if (size >= sizeof path) return false;
-        path[size] = '\0';
+    // A value stored without its NUL is terminated after its last character;
+    // one that fills the whole buffer without a NUL has no room for it.
+    const size_t length = size / sizeof path[0];
+    if (!std::wmemchr(path, L'\0', length)) {
+        if (length >= std::size(path)) return false;
+        path[length] = L'\0';
     }
     return true;
 }
@@ -60,9 +67,9 @@ namespace {
 // perhaps an unusable device in owner for the caller to release.
 bool OpenDevice(GeneratorDevice& owner, const char* deviceName, int32_t deviceNumber,
                 WindowObject& messageOwner) {
-    char path[256];
+    wchar_t path[256];
     if (!ReadDriverPath(deviceName, path)) return false;
-    owner.driverLibrary = LoadLibraryA(path);
+    owner.driverLibrary = LoadLibraryW(path);
     if (!owner.driverLibrary) return false;
     owner.factoryEntry = reinterpret_cast<void*>(GetProcAddress(owner.driverLibrary, FactoryExportName));
     auto* factory = static_cast<DriverFactory*>(owner.factoryEntry);

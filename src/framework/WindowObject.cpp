@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "framework/Placement.h"
+#include "framework/WideText.h"
 
 namespace {
 constexpr char PopupClassName[] = "WindowsHelperClass";
@@ -54,10 +55,11 @@ int32_t WindowObject::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 int WindowObject::ShowMessage(const char* text, UINT type) {
     // 99 counts the terminating NUL: at most 98 characters of the title.
-    char caption[100] = "";
-    if (window) GetWindowTextA(window, caption, 99);
+    wchar_t caption[100] = L"";
+    if (window) GetWindowTextW(window, caption, 99);
     HWND focus = GetFocus();
-    const int result = MessageBoxA(window, text, caption, type);
+    // Wide: a narrow box would read the Russian text in the system's code page.
+    const int result = MessageBoxW(window, WideFrom1251(text).c_str(), caption, type);
     SetFocus(focus);
     return result;
 }
@@ -73,10 +75,31 @@ BOOL WindowObject::MoveTo(int x, int y) {
     return SetWindowPos(window, HWND_TOP, place.x, place.y, r.right - r.left, r.bottom - r.top, flags);
 }
 
+namespace {
+// The dialog's font is made with the system's default character set, which on
+// a Western system is a face without Cyrillic glyphs: the template's Russian
+// texts would draw as bars. The controls that still have that font (those
+// the dialog's initialisation gave no font of its own) get the same font
+// asked for with the Cyrillic set; on a Cyrillic system that is the very
+// same face.
+void GiveControlsCyrillicFont(DialogWindowObject& object, HWND dialog) {
+    auto dialogFont = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+    object.textFont.reset(CreateCyrillicFontLike(dialogFont));
+    if (!object.textFont) return;
+    for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        if (reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)) == dialogFont)
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(object.textFont.get()), FALSE);
+    }
+}
+}  // namespace
+
 HWND CreateBoundDialog(DialogWindowObject& object, int templateId, HWND parent) {
-    HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), parent,
+    // Wide: a narrow dialog gets the template's texts in the system's code
+    // page, and one without Cyrillic turns them into "?".
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), parent,
                                      ObjectDialogProc, reinterpret_cast<LPARAM>(&object));
     if (!dialog) return nullptr;
+    GiveControlsCyrillicFont(object, dialog);
     object.previousWndProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(dialog, GWLP_WNDPROC));
     SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ObjectSubclassProc));
     return dialog;

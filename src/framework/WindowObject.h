@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "framework/GdiHandles.h"
 #include "framework/MessageMap.h"
 
 class WindowObject {
@@ -20,7 +21,7 @@ public:
     // MessageDispatch: the first matching row's result, or NotHandled.
     int32_t WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // A message box owned by the window, captioned with its title; the
-    // keyboard focus comes back afterwards.
+    // keyboard focus comes back afterwards. `text` is code page 1251.
     int ShowMessage(const char* text, UINT type);
     // Places the window at screen (x, y): -1000 centres a coordinate, both
     // below -9999 keep the current position; the result stays on the screen.
@@ -34,10 +35,16 @@ class DialogWindowObject : public WindowObject {
 public:
     HICON icon = nullptr;
     WNDPROC previousWndProc = nullptr;
+    // The dialog's font with the Cyrillic character set, on the controls
+    // that had the dialog's own (see CreateBoundDialog); kept while the
+    // object lives, which is longer than its window.
+    GdiHandle<HFONT> textFont;
 };
 
-// Creates a modeless dialog bound to `object` (CreateDialogParamA with
-// ObjectDialogProc) and, once created, subclasses it with ObjectSubclassProc.
+// Creates a modeless dialog bound to `object` (CreateDialogParamW with
+// ObjectDialogProc, so the template's texts reach the controls whole on any
+// system code page), gives its controls a face that has Cyrillic glyphs and,
+// once created, subclasses it with ObjectSubclassProc.
 HWND CreateBoundDialog(DialogWindowObject& object, int templateId, HWND parent);
 
 class WindowClassSpec {

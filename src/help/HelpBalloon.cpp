@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "framework/WideText.h"
+
 namespace {
 constexpr UINT_PTR BalloonTimer = 1;
 
@@ -22,6 +24,7 @@ HelpBalloon::HelpBalloon(int32_t bitmapId)
     : scaledPoints(std::make_unique<POINT[]>(PointCount())),
       extentX(MeasureOutline(outline, outlineValueCount).x),
       extentY(MeasureOutline(outline, outlineValueCount).y) {
+    textFont.reset(CreateCyrillicFontLike(GetStockObject(SYSTEM_FONT)));
     if (bitmapId != 0) {
         bitmap.Load(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId & 0xFFFF));
     }
@@ -48,29 +51,34 @@ void HelpBalloon::AdjustClass(WNDCLASSEXA& wc) {
     wc.lpszMenuName = nullptr;
 }
 
-int32_t HelpBalloon::MeasureText(HWND owner, const char* text, Rect& measured) const {
+HGDIOBJ HelpBalloon::Font() const {
+    return textFont ? static_cast<HGDIOBJ>(textFont.get()) : GetStockObject(SYSTEM_FONT);
+}
+
+int32_t HelpBalloon::MeasureText(HWND owner, const char* text, const std::wstring& wide, Rect& measured) const {
     measured = {};
     const int32_t words = CountWords(text);
     if (words == 0) return 0;
 
     WindowDc dc(owner);
-    SelectedObject font(dc.get(), GetStockObject(SYSTEM_FONT));
+    SelectedObject font(dc.get(), Font());
     const int previousMode = SetMapMode(dc.get(), MM_TEXT);
 
     // Each word is measured with the character after it: the separating
-    // space, or after the last word the terminating zero.
+    // space, or after the last word the terminating zero. The words are
+    // found in the text and measured in its wide form, at the same offsets.
     int32_t widest = 0;
     int32_t length = 0;
     for (const char* word = NextWord(text, length); word != nullptr; word = NextWord(word + length, length)) {
         SIZE size{};
-        GetTextExtentPoint32A(dc.get(), word, length + 1, &size);
+        GetTextExtentPoint32W(dc.get(), wide.c_str() + (word - text), length + 1, &size);
         widest = std::max<int32_t>(widest, size.cx);
     }
     SIZE zeros{};
     GetTextExtentPoint32A(dc.get(), "000", 3, &zeros);
 
     RECT layout{0, 0, LayoutWidth(widest, zeros.cx, words), 0};
-    DrawTextA(dc.get(), text, -1, &layout, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
+    DrawTextW(dc.get(), wide.c_str(), -1, &layout, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
     const Rect laidOut{layout.left, layout.top, layout.right, layout.bottom};
     measured = ScaleMeasurement(laidOut, {extentX, extentY}, textArea);
 
@@ -79,8 +87,9 @@ int32_t HelpBalloon::MeasureText(HWND owner, const char* text, Rect& measured) c
 }
 
 HWND HelpBalloon::Show(HWND owner, const char* text, int32_t anchorX, int32_t anchorY, int32_t postDelay) {
+    wideText = WideFrom1251(text);
     Rect measured;
-    const int32_t words = MeasureText(owner, text, measured);
+    const int32_t words = MeasureText(owner, text, wideText, measured);
     if (words == 0) return nullptr;
     const int32_t w = measured.right - measured.left + 1;
     const int32_t h = measured.bottom - measured.top + 1;
@@ -95,7 +104,11 @@ HWND HelpBalloon::Show(HWND owner, const char* text, int32_t anchorX, int32_t an
 
 int32_t HelpBalloon::OnCreate() {
     ApplyShape();
-    SetWindowTextA(window, balloonText);
+    // Straight to the default processing, wide: the window is of a narrow
+    // class, so SetWindowTextW would pass the text through the system's code
+    // page on its way to it. The balloon's map handles no WM_SETTEXT, so
+    // default processing is all the message would get.
+    DefWindowProcW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wideText.c_str()));
     windowExists = 1;
     SetTimer(window, BalloonTimer, static_cast<UINT>(displayTime), nullptr);
     return 1;
@@ -139,7 +152,7 @@ void HelpBalloon::OnPaint(HDC dc, const RECT& client) {
     SetTextColor(dc, RGB(0, 0, 0));
     SelectedObject pen(dc, GetStockObject(NULL_PEN));
     SelectedObject brush(dc, GetSysColorBrush(COLOR_INFOBK));
-    SelectedObject font(dc, GetStockObject(SYSTEM_FONT));
+    SelectedObject font(dc, Font());
     SetPolyFillMode(dc, WINDING);
 
     if (bitmap.Handle()) {
@@ -150,7 +163,7 @@ void HelpBalloon::OnPaint(HDC dc, const RECT& client) {
     if (frameRegion) FrameRgn(dc, frameRegion.get(), static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)), 1, 1);
     if (balloonText != nullptr) {
         RECT lines = TextLines(dc);
-        DrawTextA(dc, balloonText, -1, &lines, DT_WORDBREAK | DT_CENTER);
+        DrawTextW(dc, wideText.c_str(), -1, &lines, DT_WORDBREAK | DT_CENTER);
     }
 }
 

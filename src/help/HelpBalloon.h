@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "framework/WindowObject.h"
 #include "help/BalloonGeometry.h"
@@ -54,6 +55,12 @@ public:
     int32_t flipFlags = 0;
     int32_t displayTime = 4000;
     const char* balloonText = nullptr;  // the caller's string, not copied
+    // balloonText in UTF-16, as it is measured, drawn and made the window's
+    // text: narrow, it would be read in the system's code page.
+    std::wstring wideText;
+    // The system font with the Cyrillic character set; the stock SYSTEM_FONT
+    // where it cannot be made.
+    GdiHandle<HFONT> textFont;
     TiledBitmap bitmap;
     // The outline, its text area and what is made from them once, at
     // construction: fixed for the balloon's life, so they always agree.
@@ -67,7 +74,9 @@ public:
 private:
     // Lays the text out in the system font; `measured` gets the window-sized
     // rectangle. Returns the word count (0: nothing measured).
-    int32_t MeasureText(HWND owner, const char* text, Rect& measured) const;
+    // `wide` is `text` in UTF-16, character for character.
+    int32_t MeasureText(HWND owner, const char* text, const std::wstring& wide, Rect& measured) const;
+    HGDIOBJ Font() const;
     void ApplyShape();
     // Where OnPaint draws the lines: textRect, a little wider (dc has the
     // balloon's font selected).

@@ -29,6 +29,12 @@ static_assert(SpinnerRange == 0x0032FFCE);
 constexpr int SliderLineSize = 16;
 constexpr int SliderPageSize = 1024;
 constexpr int SliderTickSpacing = 1024;
+
+// The raster "Courier" comes in one size: above 96 dots per inch the panel
+// grows but its text would not, and would shrink into a corner of each
+// display. There a scalable fixed face of the same height takes its place;
+// at 96 the displays stay exactly as they always were.
+const char* DisplayFace(int dpi) { return dpi > 96 ? "Courier New" : "Courier"; }
 }  // namespace
 
 // Rows are searched in order and the first match wins: the fixed command ids
@@ -56,11 +62,12 @@ int32_t GeneratorApp::PollDevicePresence() { return ::PollDevicePresence(*this, 
 int32_t GeneratorApp::InitPanel() {
     {
         WindowDc dc(window);
+        const int dpi = GetDeviceCaps(dc.get(), LOGPIXELSY);
         // -13 at 96 dots per inch: the division truncates toward zero.
-        const int height = -10 * GetDeviceCaps(dc.get(), LOGPIXELSY) / 72;
+        const int height = -10 * dpi / 72;
         panelFont = CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
-                                FIXED_PITCH | FF_MODERN, "Courier");
+                                FIXED_PITCH | FF_MODERN, DisplayFace(dpi));
     }
     for (int list : {IDC_PERIODS1, IDC_PERIODS2})
         SendDlgItemMessageA(window, list, WM_SETFONT, reinterpret_cast<WPARAM>(panelFont), FALSE);

@@ -96,7 +96,12 @@ bool ReplaceWhole(const SavedState& state, const char* fileName)
 
 void WriteSavedState(const SavedState& state, const char* fileName)
 {
-    ChangeDirectory(state.workingDirectory);  // the file goes there even if this fails
+    // The file goes there even if this fails. The file system's own name
+    // where start-up took one: the narrow one may have lost letters.
+    if (!state.workingDirectoryName.empty())
+        ChangeDirectory(state.workingDirectoryName);
+    else
+        ChangeDirectory(state.workingDirectory);
     if (ReplaceWhole(state, fileName))
         return;
     // Whatever stopped the replacement (no file can be made here, the disk

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "settings/SettingsValues.h"
+
 // The one rule for what may be loaded: 1 to maxSize bytes. A size is judged
 // whole, so one beyond 32 bits is never mistaken for its low bits.
 constexpr bool IsLoadableSize(uint64_t size, int32_t maxSize)
@@ -47,4 +49,6 @@ private:
 bool MoveFileOver(const char* source, const char* target);
 void RemoveFile(const char* fileName);
 // Makes directory the process's current directory; false when it cannot.
+// The narrow name is read in the system's code page on Windows.
 bool ChangeDirectory(const char* directory);
+bool ChangeDirectory(const SystemPath& directory);

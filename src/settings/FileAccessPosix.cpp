@@ -73,3 +73,8 @@ bool ChangeDirectory(const char* directory)
 {
     return chdir(directory) == 0;
 }
+
+bool ChangeDirectory(const SystemPath& directory)
+{
+    return ChangeDirectory(directory.c_str());
+}

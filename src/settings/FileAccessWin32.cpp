@@ -79,3 +79,8 @@ bool ChangeDirectory(const char* directory)
 {
     return SetCurrentDirectoryA(directory) != FALSE;
 }
+
+bool ChangeDirectory(const SystemPath& directory)
+{
+    return SetCurrentDirectoryW(directory.c_str()) != FALSE;
+}

@@ -6,6 +6,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+
+// A path as the file system names it: UTF-16 on Windows, bytes elsewhere.
+#if defined(_WIN32)
+using SystemPath = std::wstring;
+#else
+using SystemPath = std::string;
+#endif
 
 // The ranges of the chosen values, held by the saved-state reader and by the
 // panel alike.
@@ -33,4 +41,9 @@ struct SavedState {
     int32_t ModeIndex1 = 0;
     int32_t ModeIndex2 = 0;
     char workingDirectory[255] = "";  // current directory at start-up
+    // The same directory as the file system names it, for going back to it at
+    // teardown: workingDirectory holds it in the system's code page, which
+    // cannot spell every name (a Cyrillic folder on a Western Windows reads
+    // as "?"). Empty when start-up could not read it; workingDirectory serves then.
+    SystemPath workingDirectoryName;
 };

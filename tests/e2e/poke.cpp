@@ -2,10 +2,12 @@
 // end-to-end tests: it finds the panel by its title, reads control states,
 // sends the messages a user's action would cause, and finds, reads and
 // dismisses message boxes. One command a call; answers go to stdout as one
-// JSON object (texts in code page 1251); exit code 0 on success, 1 when the
+// JSON object (texts in UTF-8, read wide, so they are what the windows hold
+// whatever the system's code page); exit code 0 on success, 1 when the
 // window or file it needs is not there, 2 on bad usage.
 //
 //   qorvel_poke info                      title, rectangles, screen, control states
+//   qorvel_poke texts                     every control's id, class and text
 //   qorvel_poke wait-panel MS             waits until the panel is visible
 //   qorvel_poke click ID                  BM_CLICK on a button of the panel
 //   qorvel_poke slider ID POS             TBM_SETPOS, then WM_HSCROLL to the panel
@@ -58,6 +60,23 @@ std::string Quoted(const char* text) {
         }
     }
     return out + "\"";
+}
+
+std::string Utf8(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) return {};
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
+    out.resize(static_cast<size_t>(size) - 1);
+    return out;
+}
+
+// A window's text as it holds it: within a process WM_GETTEXT, across
+// processes the text the window system keeps.
+std::string WindowText(HWND window) {
+    wchar_t text[1024] = L"";
+    GetWindowTextW(window, text, 1024);
+    return Utf8(text);
 }
 
 std::string RectJson(const RECT& r) {
@@ -136,13 +155,12 @@ int FocusId(HWND panel) {
 }
 
 int Info(HWND panel) {
-    char title[256] = "";
-    GetWindowTextA(panel, title, sizeof title);
+    const std::string title = WindowText(panel);
     RECT window, client;
     GetWindowRect(panel, &window);
     GetClientRect(panel, &client);
     MapWindowPoints(panel, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    std::string out = "{\"title\":" + Quoted(title) + ",\"rect\":" + RectJson(window) +
+    std::string out = "{\"title\":" + Quoted(title.c_str()) + ",\"rect\":" + RectJson(window) +
                       ",\"client\":" + RectJson(client);
     char text[256];
     std::snprintf(text, sizeof text, ",\"screen\":[%d,%d],\"visible\":%d,\"iconic\":%d,\"start\":%d",
@@ -184,6 +202,22 @@ int Info(HWND panel) {
     return 0;
 }
 
+// Every child of the panel in Z order (the template's order): its id, class
+// and text. The group boxes have no id of their own (-1).
+int Texts(HWND panel) {
+    std::string out = "{\"controls\":[";
+    for (HWND control = GetWindow(panel, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        char className[64] = "";
+        GetClassNameA(control, className, sizeof className);
+        char head[96];
+        std::snprintf(head, sizeof head, "%s{\"id\":%d,\"class\":", out.back() == '[' ? "" : ",",
+                      static_cast<int>(static_cast<short>(GetDlgCtrlID(control))));
+        out += head + Quoted(className) + ",\"text\":" + Quoted(WindowText(control).c_str()) + "}";
+    }
+    std::puts((out + "]}").c_str());
+    return 0;
+}
+
 // The caption's close box, found by asking the panel itself what each point
 // of its top edge is, so no frame metrics are assumed.
 int CloseBox(HWND panel) {
@@ -211,16 +245,17 @@ int MessageBoxRead(int milliseconds) {
         return 1;
     }
     // Found as soon as it shows; its text may still be on the way.
-    char caption[256] = "", text[512] = "";
-    for (int waited = 0; waited < 5000 && !GetDlgItemTextA(box, MessageBoxTextId, text, sizeof text); waited += 20)
+    std::string text;
+    for (int waited = 0; waited < 5000 && (text = WindowText(GetDlgItem(box, MessageBoxTextId))).empty();
+         waited += 20)
         Sleep(20);
-    GetWindowTextA(box, caption, sizeof caption);
+    const std::string caption = WindowText(box);
     HWND owner = GetWindow(box, GW_OWNER);
     const bool ownedByPanel = owner && owner == FindPanel();
     const bool hasOk = GetDlgItem(box, IDOK) != nullptr;
     const bool hasCancel = GetDlgItem(box, IDCANCEL) != nullptr;
     std::printf("{\"caption\":%s,\"text\":%s,\"owned\":%d,\"owned_by_panel\":%d,\"ok\":%d,\"cancel\":%d}\n",
-                Quoted(caption).c_str(), Quoted(text).c_str(), owner ? 1 : 0, ownedByPanel ? 1 : 0, hasOk ? 1 : 0,
+                Quoted(caption.c_str()).c_str(), Quoted(text.c_str()).c_str(), owner ? 1 : 0, ownedByPanel ? 1 : 0, hasOk ? 1 : 0,
                 hasCancel ? 1 : 0);
     std::fflush(stdout);
     // Posted: the box's owner thread runs it in a modal loop.
@@ -236,13 +271,12 @@ BOOL CALLBACK AddBalloon(HWND window, LPARAM context) {
     if (std::strcmp(className, BalloonClass) != 0 || !IsWindowVisible(window)) return TRUE;
     RECT r;
     GetWindowRect(window, &r);
-    char text[1024] = "";
-    GetWindowTextA(window, text, sizeof text);
+    const std::string text = WindowText(window);
     char head[40];
     std::snprintf(head, sizeof head, "{\"window\":%llu,\"rect\":",
                   static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
     reinterpret_cast<std::vector<std::string>*>(context)->push_back(head + RectJson(r) + ",\"text\":" +
-                                                                    Quoted(text) + "}");
+                                                                    Quoted(text.c_str()) + "}");
     return TRUE;
 }
 
@@ -324,7 +358,7 @@ int Hold(const char* fileName, DWORD share) {
 }
 
 int Usage() {
-    std::fputs("usage: qorvel_poke info|wait-panel MS|click ID|slider ID POS|combo ID INDEX|"
+    std::fputs("usage: qorvel_poke info|texts|wait-panel MS|click ID|slider ID POS|combo ID INDEX|"
                "repaint|closebox|msgbox MS|balloon|watch MS|hold FILE read-write|none\n",
                stderr);
     return 2;
@@ -357,6 +391,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (command == "info") return Info(panel);
+    if (command == "texts") return Texts(panel);
     if (command == "closebox") return CloseBox(panel);
     if (command == "watch" && argc == 3) return Watch(panel, number(2));
     if (command == "repaint") {

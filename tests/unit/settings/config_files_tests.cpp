@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <iterator>
 #include <ostream>
@@ -258,6 +259,23 @@ TEST_F(SettingsFiles, WritesFiveLinesIntoTheWorkingDirectory)
     EXPECT_EQ(ReadBytes(elsewhere.File("QorvelGen.sav")), "<missing>");
     EXPECT_EQ(ReadBytes(directory.File("QorvelGen.sav.tmp")), "<missing>");
     EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), directory.Path()));
+}
+
+TEST_F(SettingsFiles, TheDirectorysOwnNameWinsOverTheNarrowOne)
+{
+    // A name no single code page spells: the narrow field holds it as a
+    // system that cannot spell it does, with a "?" for each such letter.
+    const std::filesystem::path folder = directory.Path() / u8"Измерения Ωμέγα";
+    std::filesystem::create_directory(folder);
+    SavedState state = StateInto(directory);
+    std::strncpy(state.workingDirectory, (directory.Path() / "????????? ?????").string().c_str(),
+                 sizeof state.workingDirectory - 1);
+    state.workingDirectoryName = folder.native();
+    WriteSavedState(state, "QorvelGen.sav");
+    // Read by its path, not by a narrow name (which on Windows is the code page's).
+    std::ifstream written(folder / "QorvelGen.sav", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), ExpectedSaved);
+    EXPECT_EQ(ReadBytes(directory.File("QorvelGen.sav")), "<missing>");
 }
 
 TEST_F(SettingsFiles, TheWrittenFileReadsBack)
