@@ -62,7 +62,7 @@ std::string Reason(const DriverView& view, DriverProblem problem)
     case DriverProblem::NoPath: return "the key has no value path";
     case DriverProblem::PathNotText: return "path is " + TypeName(view.pathType) + ", not REG_SZ";
     case DriverProblem::PathTooLong:
-        return Format("path is longer than %zu characters", MaxDriverPathLength);
+        return Format("path is longer than %u characters", static_cast<unsigned>(MaxDriverPathLength));
     case DriverProblem::NoFile: return "the file that path names does not exist";
     case DriverProblem::FileUnreadable: return Format("the file cannot be read (error %u)", view.fileError);
     case DriverProblem::FileTooLarge: return "the file is too large to be a driver";
@@ -88,7 +88,8 @@ std::string PathLine(const DriverView& view)
     if (view.pathType != 1)
         line += " (only REG_SZ is read)";
     if (view.pathLength > MaxDriverPathLength)
-        line += Format(", %zu characters (at most %zu are read)", view.pathLength, MaxDriverPathLength);
+        line += Format(", %u characters (at most %u are read)", static_cast<unsigned>(view.pathLength),
+                       static_cast<unsigned>(MaxDriverPathLength));
     return line;
 }
 
@@ -97,7 +98,8 @@ std::string FileLine(const DriverView& view)
     switch (view.file) {
     case FileState::Missing: return "file: not found";
     case FileState::Unreadable: return Format("file: found, cannot be read (error %u)", view.fileError);
-    case FileState::TooLarge: return Format("file: found, larger than %zu MB: not read", MaxDriverFileSize >> 20);
+    case FileState::TooLarge:
+        return Format("file: found, larger than %u MB: not read", static_cast<unsigned>(MaxDriverFileSize >> 20));
     case FileState::Found: break;
     }
     const PeImage& image = view.image;
@@ -159,8 +161,8 @@ std::string WhatToDo(const DriverView& own, DriverProblem problem, const DriverV
     case DriverProblem::PathTooLong:
     case DriverProblem::NoFile:
         return Format("reinstall the board's driver, or set its value path (REG_SZ, the full path of the "
-                      "driver's DLL, at most %zu characters) with regedit.",
-                      MaxDriverPathLength);
+                      "driver's DLL, at most %u characters) with regedit.",
+                      static_cast<unsigned>(MaxDriverPathLength));
     case DriverProblem::FileUnreadable:
         return "let the user who runs QorvelGen.exe read the driver's DLL, or reinstall the board's driver.";
     case DriverProblem::FileTooLarge:
