@@ -8,8 +8,12 @@ rem folder it would read no demo configuration and open the real board.
 setlocal
 set "CODE=1"
 call :explorer
+rem The error level is 0 here (":explorer" ends with it), so a failed pushd
+rem is the one thing that makes it 1. "&&" and "||" are not used: some cmd
+rem implementations run them whatever the exit code.
 if "%~dp0"=="" goto nofolder
-pushd "%~dp0" 2>nul || goto nofolder
+pushd "%~dp0" 2>nul
+if errorlevel 1 goto nofolder
 if not exist "QorvelGen.cfg" goto notdemo
 if not exist "..\QorvelGen.exe" goto noprogram
 "..\QorvelGen.exe"

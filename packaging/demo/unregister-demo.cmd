@@ -9,7 +9,8 @@ set "CODE=1"
 call :explorer
 reg query "%KEY%" /reg:%VIEW% >nul 2>&1
 if errorlevel 1 goto absent
-call :admin || goto notadmin
+call :admin
+if errorlevel 1 goto notadmin
 rem reg.exe's own message, if it fails, stays on the screen.
 reg delete "%KEY%" /f /reg:%VIEW% >nul
 if errorlevel 1 goto failed
@@ -41,10 +42,14 @@ if defined FROM_EXPLORER (
 exit /b %CODE%
 
 rem "net session" answers only an administrator; where the Server service is
-rem stopped it fails for everyone, and fltmc answers instead.
+rem stopped it fails for everyone, and fltmc answers instead. (Exit codes are
+rem tested with "if errorlevel": some cmd implementations run "&&" and "||"
+rem whatever the code.)
 :admin
-net session >nul 2>&1 && exit /b 0
-fltmc >nul 2>&1 && exit /b 0
+net session >nul 2>&1
+if not errorlevel 1 exit /b 0
+fltmc >nul 2>&1
+if not errorlevel 1 exit /b 0
 exit /b 1
 
 rem Started from Explorer (a double click, "Run as administrator"), cmd runs the
