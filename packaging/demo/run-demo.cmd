@@ -14,6 +14,9 @@ rem implementations run them whatever the exit code.
 if "%~dp0"=="" goto nofolder
 pushd "%~dp0" 2>nul
 if errorlevel 1 goto nofolder
+rem Only in the demo's own folder: with any other QorvelGen.cfg the program
+rem would open the real board.
+if not exist "VirtualBoard.dll" goto notdemo
 if not exist "QorvelGen.cfg" goto notdemo
 if not exist "..\QorvelGen.exe" goto noprogram
 "..\QorvelGen.exe"
@@ -36,7 +39,7 @@ goto end
 
 :notdemo
 popd
-echo run-demo: no QorvelGen.cfg in "%~dp0":
+echo run-demo: the demo's QorvelGen.cfg or VirtualBoard.dll is missing in "%~dp0":
 echo run-demo: the demo was not started. Unpack the whole zip again.
 goto end
 
