@@ -1207,6 +1207,12 @@ def qorvelcfg_checks_the_driver_as_the_program_finds_it(rig):
                      for prefix in ("  verdict: ", "  what to do: ")}
             check(verdict in found["  verdict: "], "%s: %r" % (what, found["  verdict: "]))
             check(what_to_do in found["  what to do: "], "%s: %r" % (what, found["  what to do: "]))
+            # Each view is read apart: what one holds never shows in the other.
+            for view in (bits, other):
+                head = "  %d-bit view, read by QorvelGen.exe of the win%d zip: key " % (view, view)
+                state = "present" if view in views else "missing"
+                check(head + state in lines, "%s: the %d-bit view is not shown with its key %s: %r"
+                      % (what, view, state, text))
             if usable:
                 run.start_panel()
                 check(run.log()[0]["op"] == "Create", "%s: the board's first call %r" % (what, run.log()[0]))
