@@ -7,14 +7,15 @@
         imports from system DLLs only, the version resource, the PE kind;
         for the build: the floating-point flags of every compiled file
 
-    check_release.py demo ZIP [ZIP] --build WIN64_BUILD --work DIR
+    check_release.py demo ZIP [ZIP] --build WIN64_BUILD --work DIR [--refusal]
         unpacks each zip into a folder whose path has spaces, "&" and
         Cyrillic letters and runs its demo as a bench engineer would, under
         Wine's cmd: register-demo.cmd of each zip (only its own registry
         view changes, the other zip's registration stays), run-demo.cmd of
         each (the panel with the virtual board, F2 and Esc by real keys,
-        exit 0, the demo's QorvelGen.sav), run-demo.cmd where it cannot
-        enter its folder (no program started), unregister-demo.cmd of each.
+        exit 0, the demo's QorvelGen.sav), with --refusal run-demo.cmd where
+        it cannot enter its folder (no program started), unregister-demo.cmd
+        of each.
         Needs the Wine rig up, as for the end-to-end tests, on a Wine that
         runs every zip's programs.
 
@@ -418,8 +419,9 @@ def demo(args, checks):
         checks.run(name, lambda: state.update(step()))
     for arch in order:
         checks.run("%s demo: run-demo.cmd, F2, Esc" % os.path.basename(zips[arch]), run_demo(arch))
-    checks.run("%s demo: run-demo.cmd refuses a folder it cannot enter" % os.path.basename(zips[order[0]]),
-               refuse(order[0]))
+    if args.refusal:
+        checks.run("%s demo: run-demo.cmd refuses a folder it cannot enter" % os.path.basename(zips[order[0]]),
+                   refuse(order[0]))
     for arch in order:
         step = unregister(arch, dict(state))
         checks.run("%s demo: unregister-demo.cmd" % os.path.basename(zips[arch]), lambda: state.update(step()))
@@ -437,6 +439,11 @@ def main():
     p.add_argument("zip", nargs="+", help="one zip of each architecture, or the win64 zip alone")
     p.add_argument("--build", required=True, help="the win64 build whose qorvel_poke.exe watches the panel")
     p.add_argument("--work", required=True, help="a folder for the unpacked zips (emptied first)")
+    # Wine 8's cmd runs a script from a path longer than 260 characters but
+    # cannot name its folder there; Wine 10's cmd does not run such a script
+    # at all, so the refusal can only be produced on the former.
+    p.add_argument("--refusal", action="store_true",
+                   help="also run run-demo.cmd where it cannot enter its folder (Wine 8)")
     args = parser.parse_args()
 
     checks = Checks()
