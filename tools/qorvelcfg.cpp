@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "DriverCheck.h"
 #include "device/DriverKey.h"
 #include "settings/ConfigFiles.h"
 #include "settings/SettingsReader.h"
@@ -28,7 +29,12 @@ const char Help[] =
     "            (QorvelGen.sav) that the program would read from DIR (default:\n"
     "            the current directory), after start values, defaults and\n"
     "            clamps, and the registry key under which it would look for the\n"
-    "            board's driver.\n"
+    "            board's driver. On Windows it then checks the driver in both\n"
+    "            registry views, without loading it: the key, its value path\n"
+    "            (REG_SZ, at most 255 characters), the file, its architecture\n"
+    "            against this program's (a 32-bit program cannot load a 64-bit\n"
+    "            DLL and the other way round) and its export StaticFactory;\n"
+    "            it ends with a verdict and what to do.\n"
     "\n"
     "get FILE KEY KIND  answers one lookup of the settings reader. KEY may be\n"
     "            empty (\"\"): --string then reads the first non-blank line.\n"
@@ -208,7 +214,7 @@ int Show(const std::string& directory)
     ReadSavedState(state, savedState.c_str());
 
     std::printf("%s: %s\n", configuration.c_str(), LoadedText(configuration));
-    std::printf("  DeviceName      = %s\n", state.DeviceName);
+    PrintText("  DeviceName      = " + DisplayText1251(state.DeviceName) + "\n");
     std::printf("  Device          = %d\n", state.Device);
     std::printf("  HelpPreDelay    = %d\n", state.HelpPreDelay);
     std::printf("  HelpPostDelay   = %d\n", state.HelpPostDelay);
@@ -227,7 +233,14 @@ int Show(const std::string& directory)
     std::printf("  ModeIndex2      = %d\n", state.ModeIndex2);
     char key[512];
     BuildDriverKeyPath(state.DeviceName, key, sizeof key);
-    std::printf("registry key: HKEY_LOCAL_MACHINE\\%s\n", key);
+    PrintText("registry key: HKEY_LOCAL_MACHINE\\" + DisplayText1251(key) + "\n");
+    DriverView own, other;
+    if (!InspectDriverViews(state.DeviceName, own, other)) {
+        std::printf("driver: not checked: there is no registry on this system\n");
+        return 0;
+    }
+    for (const std::string& line : DescribeDriver(own, other))
+        PrintText(line + "\n");
     return 0;
 }
 

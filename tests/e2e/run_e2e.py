@@ -12,10 +12,12 @@ exported, the virtual board registered as QorvelE), as scripts/test leaves it:
 
     python3 tests/e2e/run_e2e.py --build build/win64 [-k NAME]... [--skip NAME]...
         [--exe QorvelGen.exe] [--wine LOADER] [--work DIR] [--reference DIR]
+        [--other-board DLL]
 
 --build names the build whose qorvel_poke.exe drives the program; --exe runs
 another QorvelGen.exe with it (a release build, an unpacked package), --wine
-another Wine loader (QORVEL_WINE, else Debian's wine64).
+another Wine loader (QORVEL_WINE, else Debian's wine64). --other-board names
+the other architecture's VirtualBoard.dll for the driver check of qorvelcfg.
 
 After every case, each request the board logged must carry the request
 block's size for the exe's architecture (36 bytes on i686, 40 on x86_64).
@@ -169,8 +171,10 @@ def match_requests(actual, expected):
 
 
 class Rig:
-    def __init__(self, build, exe=None, work=None, reference=None):
+    def __init__(self, build, exe=None, work=None, reference=None, other_board=None):
         self.build = os.path.abspath(build)
+        # The other architecture's VirtualBoard.dll, if it was built.
+        self.other_board = os.path.abspath(other_board) if other_board else None
         self.exe = os.path.abspath(exe) if exe else os.path.join(self.build, "src", "app", "QorvelGen.exe")
         self.poke_exe = os.path.join(self.build, "tests", "e2e", "qorvel_poke.exe")
         self.work = os.path.abspath(work) if work else os.path.join(self.build, "e2e")
@@ -1306,6 +1310,110 @@ def no_hover_help_when_its_delay_is_zero(rig):
     check("rect" not in balloon, "a balloon opened: %r" % balloon)
 
 
+# --- qorvelcfg's driver check ------------------------------------------------
+
+DRIVER_CHECK_KEY = "HKLM\\SOFTWARE\\Brackwell\\Drivers\\1.0\\DriverCheck"
+# A DLL of each architecture without StaticFactory: the MinGW-w64 thread
+# library that comes with the cross compilers.
+MINGW_DLL = {64: "/usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll",
+             32: "/usr/i686-w64-mingw32/lib/libwinpthread-1.dll"}
+
+
+def wine_tool(*args):
+    return subprocess.run([WINE] + list(args), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
+
+
+def windows_path(path):
+    return wine_tool("winepath", "-w", path).stdout.decode().strip()
+
+
+def set_driver_check_key(views):
+    """The DriverCheck key in each registry view: absent, or with the given
+    values (name, type, data)."""
+    for view in (32, 64):
+        wine_tool("reg", "delete", DRIVER_CHECK_KEY, "/f", "/reg:%d" % view)
+        for name, kind, data in views.get(view, ()):
+            result = wine_tool("reg", "add", DRIVER_CHECK_KEY, "/v", name, "/t", kind, "/d", data, "/f",
+                               "/reg:%d" % view)
+            check(result.returncode == 0, "reg add %s %s in the %d-bit view failed" % (name, data, view))
+
+
+@case
+def qorvelcfg_checks_the_driver_as_the_program_finds_it(rig):
+    """Each verdict of qorvelcfg show, and what the program then does with
+    the same configuration: it ends at once with -2, or it opens the panel."""
+    qorvelcfg = os.path.join(rig.build, "tools", "qorvelcfg.exe")
+    bits = 64 if rig.request_size == 40 else 32
+    other = 96 - bits
+    own_board = os.path.join(rig.build, "board", "VirtualBoard.dll")
+    # The right DLL in a folder named in Cyrillic: the path must read and
+    # print whole.
+    folder = os.path.join(rig.work, "Драйверы платы")
+    os.makedirs(folder, exist_ok=True)
+    shutil.copy(own_board, folder)
+    board = windows_path(os.path.join(folder, "VirtualBoard.dll"))
+    foreign = windows_path(rig.other_board or MINGW_DLL[other])
+
+    def path(data, kind="REG_SZ"):
+        return [("path", kind, data)]
+
+    rows = [
+        ("no key", {}, "no key", "/s /reg:%d lists them" % bits, False),
+        ("key without path", {bits: [("other", "REG_SZ", board)]}, "the key has no value path",
+         "REG_SZ, the full path", False),
+        ("REG_EXPAND_SZ path", {bits: path(board, "REG_EXPAND_SZ")}, "path is REG_EXPAND_SZ, not REG_SZ",
+         "REG_SZ, the full path", False),
+        ("missing file", {bits: path("C:\\no\\such\\board.dll")}, "the file that path names does not exist",
+         "reinstall the board's driver", False),
+        ("other architecture", {bits: path(foreign)},
+         "a %d-bit program cannot load a %d-bit DLL" % (bits, other),
+         "this is a %d-bit driver: use QorvelGen.exe of the win%d zip" % (other, other), False),
+        ("no StaticFactory", {bits: path(windows_path(MINGW_DLL[bits]))}, "does not export StaticFactory",
+         "does not name the board's driver", False),
+        ("right DLL", {bits: path(board), other: path(board)}, "usable: QorvelGen.exe would load \"%s\"" % board,
+         "nothing for the driver", True),
+    ]
+    if rig.other_board:
+        rows.append(("other architecture, right in the other view", {bits: path(foreign), other: path(foreign)},
+                     "a %d-bit program cannot load a %d-bit DLL" % (bits, other),
+                     "use QorvelGen.exe of the win%d zip: the %d-bit view holds a driver that it loads"
+                     % (other, other), False))
+    try:
+        for number, (what, views, verdict, what_to_do, usable) in enumerate(rows, 1):
+            set_driver_check_key(views)
+            run = Run(rig, "driver-check-%d" % number, cfg="DeviceName = \"DriverCheck\"\r\nHelpPreDelay = 0\r\n")
+            shown = subprocess.run([WINE, qorvelcfg, "show"], cwd=run.dir, stdout=subprocess.PIPE,
+                                   stderr=subprocess.DEVNULL, timeout=60)
+            text = shown.stdout.decode("utf-8")
+            lines = text.replace("\r\n", "\n").split("\n")
+            check(shown.returncode == 0, "%s: qorvelcfg show exit %d" % (what, shown.returncode))
+            driver = [line for line in lines if line.startswith("driver: ")]
+            check(driver == ["driver: what the %d-bit QorvelGen.exe beside this tool would find" % bits],
+                  "%s: %r" % (what, text))
+            found = {prefix: next((line for line in lines if line.startswith(prefix)), "")
+                     for prefix in ("  verdict: ", "  what to do: ")}
+            check(verdict in found["  verdict: "], "%s: %r" % (what, found["  verdict: "]))
+            check(what_to_do in found["  what to do: "], "%s: %r" % (what, found["  what to do: "]))
+            # Each view is read apart: what one holds never shows in the other.
+            for view in (bits, other):
+                head = "  %d-bit view, read by QorvelGen.exe of the win%d zip: key " % (view, view)
+                state = "present" if view in views else "missing"
+                check(head + state in lines, "%s: the %d-bit view is not shown with its key %s: %r"
+                      % (what, view, state, text))
+            if usable:
+                run.start_panel()
+                check(run.log()[0]["op"] == "Create", "%s: the board's first call %r" % (what, run.log()[0]))
+                run.stop()
+                check(("    result for a %d-bit QorvelGen.exe: not usable: a %d-bit program cannot load a "
+                       "%d-bit DLL" % (other, other, bits)) in lines, "%s: the other view %r" % (what, text))
+            else:
+                check(run.start().wait_exit(15) == NO_PANEL_EXIT, "%s: the program's exit code" % what)
+                check(run.log() == [], "%s: the program reached the board" % what)
+            print("     %s: %s" % (what, found["  verdict: "].strip()))
+    finally:
+        set_driver_check_key({})
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", required=True, help="the win64 build folder")
@@ -1317,12 +1425,13 @@ def main():
     parser.add_argument("--wine", help="the Wine loader (default: QORVEL_WINE, else wine64)")
     parser.add_argument("--work", help="the folder for the cases' working directories (default: BUILD/e2e)")
     parser.add_argument("--reference", help="another build's work folder whose written blocks must be matched")
+    parser.add_argument("--other-board", help="the other architecture's VirtualBoard.dll, for the driver check")
     args = parser.parse_args()
 
     global WINE
     if args.wine:
         WINE = args.wine
-    rig = Rig(args.build, args.exe, args.work, args.reference)
+    rig = Rig(args.build, args.exe, args.work, args.reference, args.other_board)
     passed = failed = 0
     problems = [name for name in ("DISPLAY", "WINEPREFIX") if not os.environ.get(name)]
     problems += [path for path in (rig.exe, rig.poke_exe) if not os.path.exists(path)]

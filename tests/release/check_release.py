@@ -7,12 +7,17 @@
         imports from system DLLs only, the version resource, the PE kind;
         for the build: the floating-point flags of every compiled file
 
-    check_release.py demo ZIP --build WIN64_BUILD --work DIR
-        unpacks the zip into an empty folder and runs the demo as a bench
-        engineer would, under Wine's cmd: register-demo.cmd, run-demo.cmd
-        (the panel with the virtual board, F2 and Esc by real keys, exit 0,
-        the demo's QorvelGen.sav), unregister-demo.cmd. Needs the Wine rig
-        up, as for the end-to-end tests.
+    check_release.py demo ZIP [ZIP] --build WIN64_BUILD --work DIR [--refusal]
+        unpacks each zip into a folder whose path has spaces, "&" and
+        Cyrillic letters and runs its demo as a bench engineer would, under
+        Wine's cmd: register-demo.cmd of each zip (only its own registry
+        view changes, the other zip's registration stays), run-demo.cmd of
+        each (the panel with the virtual board, F2 and Esc by real keys,
+        exit 0, the demo's QorvelGen.sav), with --refusal run-demo.cmd where
+        it cannot enter its folder (no program started), unregister-demo.cmd
+        of each.
+        Needs the Wine rig up, as for the end-to-end tests, on a Wine that
+        runs every zip's programs.
 
 Each check prints "ok NAME" or "FAIL NAME: why"; the last line is
 "release: N passed, N failed".
@@ -111,7 +116,7 @@ def windows_lines(data, what):
           "%s has line ends other than CR LF" % what)
 
 
-def check_texts(files, version):
+def check_texts(files, version, arch):
     for name in ("README-ru.txt", "README-en.txt", "QorvelGen.cfg", "demo/QorvelGen.cfg"):
         data = files[name]
         check(data.startswith(BOM), "%s has no UTF-8 byte-order mark" % name)
@@ -127,6 +132,11 @@ def check_texts(files, version):
         check(not data.startswith(BOM), "%s starts with a byte-order mark, which cmd runs as a command" % name)
         data.decode("ascii")
         windows_lines(data, name)
+        check(not re.search(rb"@[A-Za-z_]+@", data), "%s holds an unreplaced @VARIABLE@" % name)
+    # Each zip's demo registers its driver in the view its own program reads.
+    view = {"win32": b"32", "win64": b"64"}[arch]
+    for name in ("demo/register-demo.cmd", "demo/unregister-demo.cmd"):
+        check(b'set "VIEW=' + view + b'"' in files[name], "%s does not work on the %s-bit view" % (name, view))
 
 
 def show(qorvelcfg, folder):
@@ -218,7 +228,7 @@ def contents(args, checks):
                                             "unexpected name"))
     checks.run(base + " files", check_file_list, names)
     checks.run(base + " SHA256SUMS.txt", check_checksums, files)
-    checks.run(base + " texts", check_texts, files, version)
+    checks.run(base + " texts", check_texts, files, version, args.arch)
 
     scratch = os.path.join(os.path.abspath(args.build), "check-" + args.arch)
     shutil.rmtree(scratch, ignore_errors=True)
@@ -238,9 +248,9 @@ def contents(args, checks):
 
 # --- demo --------------------------------------------------------------------
 
-def wine(*args, env=None):
-    return subprocess.run([e2e.WINE] + list(args), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60,
-                          env=env)
+def wine(*args, env=None, cwd=None):
+    return subprocess.run([e2e.WINE] + list(args), stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60,
+                          env=env, cwd=cwd, stdin=subprocess.DEVNULL)
 
 
 def windows_path(path):
@@ -256,84 +266,165 @@ def registered(view):
     return match.group(1) if match else ""
 
 
-class DemoRun(e2e.Run):
-    """run-demo.cmd through Wine's cmd. Wine's output and the board's log
-    stay in this run's own folder, which is also cmd's current directory:
-    run-demo.cmd itself must make demo\\ the program's working directory."""
+def zip_arch(zip_path):
+    return re.search(r"-(win32|win64)\.zip$", zip_path).group(1)
 
-    def __init__(self, rig, script):
-        super().__init__(rig, "demo-run", cfg=None)
-        self.script = script
+
+# A folder a bench engineer might well have: spaces, an ampersand, Cyrillic.
+AWKWARD_FOLDER = "R&D проба v1"
+
+
+class DemoRun(e2e.Run):
+    """A demo script through Wine's cmd, started in the folder `cwd` as
+    `cmd /c command`. Wine's output and the board's log stay in this run's
+    own folder: the script itself must make demo\\ the program's working
+    directory."""
+
+    def __init__(self, rig, name, cwd, command):
+        super().__init__(rig, name, cfg=None)
+        self.cwd, self.command = cwd, command
 
     def start(self):
         self.output = open(os.path.join(self.dir, "wine.log"), "wb")
-        self.process = subprocess.Popen([e2e.WINE, "cmd", "/c", windows_path(self.script)], cwd=self.dir,
-                                        env=self.env, stdout=self.output, stderr=subprocess.STDOUT)
+        self.process = subprocess.Popen([e2e.WINE, "cmd", "/c", self.command], cwd=self.cwd, env=self.env,
+                                        stdin=subprocess.DEVNULL, stdout=self.output, stderr=subprocess.STDOUT)
         return self
 
+    def text(self):
+        with open(os.path.join(self.dir, "wine.log"), "rb") as f:
+            return f.read().decode("cp866", "replace")
 
-def run_script(path):
-    result = wine("cmd", "/c", windows_path(path))
+
+def run_script(unpacked, name):
+    """demo\\NAME run from the unpacked zip's folder, as from a command prompt there."""
+    result = wine("cmd", "/c", "demo\\" + name, cwd=unpacked)
     text = result.stdout.decode("cp866", "replace").strip()
-    check(result.returncode == 0, "%s: exit %d, %r" % (os.path.basename(path), result.returncode, text))
+    check(result.returncode == 0, "%s: exit %d, %r" % (name, result.returncode, text))
     return text
 
 
 def demo(args, checks):
-    rig = e2e.Rig(args.build, work=os.path.join(os.path.abspath(args.work), "runs"))
-    unpacked = os.path.join(os.path.abspath(args.work), "unpacked")
-    shutil.rmtree(os.path.abspath(args.work), ignore_errors=True)
-    os.makedirs(unpacked)
+    """Both zips' demos side by side, as on a bench PC that tries both: each
+    registers only the view its own program reads, each program then finds
+    its own registration, and each unregisters only its own."""
+    work = os.path.abspath(args.work)
+    rig = e2e.Rig(args.build, work=os.path.join(work, "runs"))
+    shutil.rmtree(work, ignore_errors=True)
     os.makedirs(rig.work)
-    subprocess.run(["unzip", "-q", args.zip, "-d", unpacked], check=True, timeout=60)
-    demo_dir = os.path.join(unpacked, "demo")
-    rig.exe = os.path.join(unpacked, "QorvelGen.exe")
+    zips = {zip_arch(z): os.path.abspath(z) for z in args.zip}
+    unpacked = {}
+    for arch, zip_path in zips.items():
+        unpacked[arch] = os.path.join(work, arch, AWKWARD_FOLDER)
+        os.makedirs(unpacked[arch])
+        subprocess.run(["unzip", "-q", zip_path, "-d", unpacked[arch]], check=True, timeout=60)
+    view_of = {"win32": "32", "win64": "64"}
 
-    def register():
-        check(registered("64") is None and registered("32") is None, "VirtualBoard is registered already")
-        run_script(os.path.join(demo_dir, "register-demo.cmd"))
-        dll = windows_path(os.path.join(demo_dir, "VirtualBoard.dll"))
-        views = {view: registered(view) for view in ("64", "32")}
-        check(views == {"64": dll, "32": dll}, "registered %r, not %r in both views" % (views, dll))
+    def dll(arch):
+        return windows_path(os.path.join(unpacked[arch], "demo", "VirtualBoard.dll"))
 
-    def run_demo():
-        run = DemoRun(rig, os.path.join(demo_dir, "run-demo.cmd")).start_panel()
-        try:
-            info = run.info()
-            check(info["title"] == e2e.PANEL_TITLE and info["visible"] == 1, "panel %r" % info)
-            check(run.log()[0] == {"t": run.log()[0]["t"], "op": "Create", "name": "IADCDevice"},
-                  "the board's first call %r" % run.log()[0])
-            shot = os.path.join(os.path.abspath(args.work), "demo-panel.png")
-            subprocess.run([e2e.IMPORT, "-window", "root", "-crop", e2e.crop(info["rect"]), "+repage", shot],
-                           check=True, timeout=30)
-            print("     the demo's panel: %s" % shot)
-            run.activate()
-            run.set_mark()
-            run.key("F2")
-            run.expect([("rate", 1000.0), ("stop",), ("run", 1000.0)])
-            check(run.info()["start"] == 1, "F2 did not check the Start box")
-            run.key("Escape")
-            check(run.wait_exit(30) == 0, "run-demo.cmd's exit code")
-        finally:
-            run.stop()
-        # No saved state came with the demo: the panel started at 1000 Hz,
-        # amplitudes 0, and saved that into demo\ only.
-        with open(os.path.join(demo_dir, "QorvelGen.sav"), "rb") as f:
-            saved = f.read()
-        check(saved == e2e.saved_state(1000, 0, 0, 0, 0), "demo\\QorvelGen.sav is %r" % saved)
-        strays = [p for p in (os.path.join(unpacked, "QorvelGen.sav"), os.path.join(run.dir, "QorvelGen.sav"))
-                  if os.path.exists(p)]
-        check(not strays, "saved state written outside demo\\: %s" % strays)
+    def views():
+        return {view: registered(view) for view in ("64", "32")}
 
-    def unregister():
-        run_script(os.path.join(demo_dir, "unregister-demo.cmd"))
-        views = {view: registered(view) for view in ("64", "32")}
-        check(views == {"64": None, "32": None}, "still registered: %r" % views)
+    def register(arch, before):
+        def step():
+            check(views() == before, "before: %r, not %r" % (views(), before))
+            text = run_script(unpacked[arch], "register-demo.cmd")
+            after = dict(before, **{view_of[arch]: dll(arch)})
+            check(views() == after, "registered %r, not %r" % (views(), after))
+            check("press a key" not in text, "it waited for a key after success: %r" % text)
+            return after
+        return step
 
-    base = os.path.basename(args.zip)
-    checks.run(base + " demo: register-demo.cmd", register)
-    checks.run(base + " demo: run-demo.cmd, F2, Esc", run_demo)
-    checks.run(base + " demo: unregister-demo.cmd", unregister)
+    def run_demo(arch):
+        def step():
+            rig.exe = os.path.join(unpacked[arch], "QorvelGen.exe")
+            rig.request_size = e2e.request_size(rig.exe)
+            demo_dir = os.path.join(unpacked[arch], "demo")
+            run = DemoRun(rig, "demo-run-" + arch, unpacked[arch], "demo\\run-demo.cmd").start_panel()
+            try:
+                info = run.info()
+                check(info["title"] == e2e.PANEL_TITLE and info["visible"] == 1, "panel %r" % info)
+                check(run.log()[0] == {"t": run.log()[0]["t"], "op": "Create", "name": "IADCDevice"},
+                      "the board's first call %r" % run.log()[0])
+                shot = os.path.join(work, "demo-panel-%s.png" % arch)
+                subprocess.run([e2e.IMPORT, "-window", "root", "-crop", e2e.crop(info["rect"]), "+repage", shot],
+                               check=True, timeout=30)
+                print("     the demo's panel: %s" % shot)
+                run.activate()
+                run.set_mark()
+                run.key("F2")
+                run.expect([("rate", 1000.0), ("stop",), ("run", 1000.0)])
+                check(run.info()["start"] == 1, "F2 did not check the Start box")
+                run.key("Escape")
+                check(run.wait_exit(30) == 0, "run-demo.cmd's exit code")
+            finally:
+                run.stop()
+            rig.check_runs()
+            rig.runs.clear()
+            # No saved state came with the demo: the panel started at 1000 Hz,
+            # amplitudes 0, and saved that into demo\ only.
+            with open(os.path.join(demo_dir, "QorvelGen.sav"), "rb") as f:
+                saved = f.read()
+            check(saved == e2e.saved_state(1000, 0, 0, 0, 0), "demo\\QorvelGen.sav is %r" % saved)
+            strays = [p for p in (os.path.join(unpacked[arch], "QorvelGen.sav"),
+                                  os.path.join(run.dir, "QorvelGen.sav")) if os.path.exists(p)]
+            check(not strays, "saved state written outside demo\\: %s" % strays)
+        return step
+
+    def refuse(arch):
+        """Where run-demo.cmd cannot enter its folder (Wine's cmd cannot even
+        name a folder this long, as pushd cannot enter a folder it cannot
+        name), it must not start the program: from any other folder the
+        program would read no demo configuration and open the real board,
+        which the rig has registered as QorvelE. A QorvelGen.exe one folder
+        above cmd's own folder stands ready for a script that goes on."""
+        def step():
+            deep = os.path.join(work, "deep", *(["a-long-folder-name-" + "x" * 40] * 5))
+            os.makedirs(deep)
+            subprocess.run(["unzip", "-q", zips[arch], "demo/*", "-d", deep], check=True, timeout=60)
+            run = DemoRun(rig, "demo-refused-" + arch, None, None)
+            cwd = os.path.join(run.dir, "cwd")
+            os.makedirs(cwd)
+            shutil.copy(os.path.join(unpacked[arch], "QorvelGen.exe"), run.dir)
+            # winepath cuts what it prints at 260 characters: the drive Z: path is
+            # spelled out here.
+            run.cwd, run.command = cwd, "Z:" + os.path.join(deep, "demo", "run-demo.cmd").replace("/", "\\")
+            check(len(run.command) > 260, "the path is only %d characters" % len(run.command))
+            try:
+                code = run.start().wait_exit(20)
+            finally:
+                run.stop()
+            rig.runs.clear()
+            text = run.text()
+            check(code != 0, "exit code %d" % code)
+            check(run.log() == [], "the board was reached: %r" % run.log()[:2])
+            check("cannot make this script's folder the working directory" in text and "press a key" in text,
+                  "output %r" % text)
+        return step
+
+    def unregister(arch, before):
+        def step():
+            check(views() == before, "before: %r, not %r" % (views(), before))
+            run_script(unpacked[arch], "unregister-demo.cmd")
+            after = dict(before, **{view_of[arch]: None})
+            check(views() == after, "left %r, not %r" % (views(), after))
+            return after
+        return step
+
+    state = {"64": None, "32": None}
+    order = sorted(zips)
+    for arch in order:
+        name = "%s demo: register-demo.cmd in %s" % (os.path.basename(zips[arch]), AWKWARD_FOLDER)
+        step = register(arch, dict(state))
+        checks.run(name, lambda: state.update(step()))
+    for arch in order:
+        checks.run("%s demo: run-demo.cmd, F2, Esc" % os.path.basename(zips[arch]), run_demo(arch))
+    if args.refusal:
+        checks.run("%s demo: run-demo.cmd refuses a folder it cannot enter" % os.path.basename(zips[order[0]]),
+                   refuse(order[0]))
+    for arch in order:
+        step = unregister(arch, dict(state))
+        checks.run("%s demo: unregister-demo.cmd" % os.path.basename(zips[arch]), lambda: state.update(step()))
 
 
 def main():
@@ -345,9 +436,14 @@ def main():
     p.add_argument("--build", required=True, help="the release build the zip was packed from")
     p.add_argument("--qorvelcfg", required=True, help="a qorvelcfg this machine runs")
     p = commands.add_parser("demo")
-    p.add_argument("zip")
+    p.add_argument("zip", nargs="+", help="one zip of each architecture, or the win64 zip alone")
     p.add_argument("--build", required=True, help="the win64 build whose qorvel_poke.exe watches the panel")
-    p.add_argument("--work", required=True, help="a folder for the unpacked zip (emptied first)")
+    p.add_argument("--work", required=True, help="a folder for the unpacked zips (emptied first)")
+    # Wine 8's cmd runs a script from a path longer than 260 characters but
+    # cannot name its folder there; Wine 10's cmd does not run such a script
+    # at all, so the refusal can only be produced on the former.
+    p.add_argument("--refusal", action="store_true",
+                   help="also run run-demo.cmd where it cannot enter its folder (Wine 8)")
     args = parser.parse_args()
 
     checks = Checks()

@@ -209,7 +209,8 @@ TEST(Qorvelcfg, ShowPrintsWhatTheProgramWouldRead)
                         "  AmplitudeIndex2 = 16384\n"
                         "  ModeIndex1      = 19\n"
                         "  ModeIndex2      = 0\n"
-                        "registry key: HKEY_LOCAL_MACHINE\\SOFTWARE\\Brackwell\\Drivers\\1.0\\Board 7\n");
+                        "registry key: HKEY_LOCAL_MACHINE\\SOFTWARE\\Brackwell\\Drivers\\1.0\\Board 7\n"
+                        "driver: not checked: there is no registry on this system\n");
 }
 
 TEST(Qorvelcfg, ShowWithoutFilesGivesTheStartValues)
