@@ -281,6 +281,7 @@ class Run:
     def ctl(self, *args, cwd=None):
         """One run of qorvelctl in this run's folder (or cwd) with its board:
         the exit code as the shell sees it, standard output and error."""
+        check(os.path.exists(self.rig.ctl_exe), "no qorvelctl at %s" % self.rig.ctl_exe)
         result = subprocess.run([WINE, self.rig.ctl_exe] + [str(a) for a in args], cwd=cwd or self.dir,
                                 env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
         return result.returncode, result.stdout.decode("utf-8", "replace"), result.stderr.decode("utf-8", "replace")
