@@ -34,6 +34,7 @@ import math
 import os
 import random
 import re
+import shlex
 import signal
 import shutil
 import struct
@@ -285,6 +286,19 @@ class Run:
         result = subprocess.run([WINE, self.rig.ctl_exe] + [str(a) for a in args], cwd=cwd or self.dir,
                                 env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
         return result.returncode, result.stdout.decode("utf-8", "replace"), result.stderr.decode("utf-8", "replace")
+
+    def ctl_on_a_terminal(self, *args, lang="ru_RU.UTF-8"):
+        """qorvelctl with a terminal for its output: Wine makes a console of
+        a Unix terminal. LANG sets the process's code pages. The exit code and
+        what the terminal showed, without its control sequences."""
+        transcript = os.path.join(self.dir, "terminal.out")
+        command = " ".join(shlex.quote(str(a)) for a in [WINE, self.rig.ctl_exe] + list(args))
+        result = subprocess.run(["script", "-qec", command, transcript], cwd=self.dir, env=dict(self.env, LANG=lang),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                timeout=60)
+        with open(transcript, "rb") as f:
+            shown = f.read().decode("utf-8", "replace")
+        return result.returncode, re.sub(r"\x1b\[[?0-9;]*[A-Za-z]", "", shown)
 
     def start_panel(self):
         self.start()
@@ -1282,6 +1296,11 @@ def ctl_attach_failures_say_the_panels_message(rig):
               "%s: --json %r" % (name, result))
         check([e for e in run.log() if e["op"] == "Setup"] == [], "%s: requests %r" % (name, run.requests()))
         check(run.read_file("QorvelGen.sav") == sav, "%s: QorvelGen.sav changed" % name)
+    # In a console the Russian reads right whatever the code pages: here
+    # those of a Western system (1252).
+    run = Run(rig, "ctl-notopen-terminal", env={"VBOARD_OPEN": "0"})
+    rc, shown = run.ctl_on_a_terminal("status", lang="en_US.UTF-8")
+    check(rc == CTL_ATTACH_FAILED and MSG_NOT_CONNECTED in shown, "on a terminal: exit %d, %r" % (rc, shown))
 
 
 @case
