@@ -30,7 +30,8 @@ GeneratorApp::GeneratorApp() {
     // No window yet, so any message box of attach has no owner. A failed
     // attach leaves nothing loaded; no teardown follows, so the saved state
     // is not written.
-    if (!AttachDevice(*this, DeviceName, Device, ADCRange, DACRange, *this)) return;
+    MessageBoxReport report(*this);
+    if (!AttachDevice(*this, DeviceName, Device, ADCRange, DACRange, report)) return;
 
     HINSTANCE module = GetModuleHandleA(nullptr);
     icon = LoadIconA(module, MAKEINTRESOURCEA(IDI_PANEL));

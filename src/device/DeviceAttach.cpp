@@ -66,7 +66,7 @@ namespace {
 // Everything up to the open, checked device; false leaves the library and
 // perhaps an unusable device in owner for the caller to release.
 bool OpenDevice(GeneratorDevice& owner, const char* deviceName, int32_t deviceNumber,
-                WindowObject& messageOwner) {
+                AttachReport& report) {
     wchar_t path[256];
     if (!ReadDriverPath(deviceName, path)) return false;
     owner.driverLibrary = LoadLibraryW(path);
@@ -77,7 +77,7 @@ bool OpenDevice(GeneratorDevice& owner, const char* deviceName, int32_t deviceNu
     owner.device = factory->table->Create(factory, DeviceInterfaceName, 0);
     if (!owner.device) return false;
     if (const char* problem = CheckAndOpen(owner.device, deviceNumber)) {
-        messageOwner.ShowMessage(problem, MB_OK | MB_ICONHAND);
+        report.DeviceRefused(problem);
         return false;
     }
     return true;
@@ -85,10 +85,10 @@ bool OpenDevice(GeneratorDevice& owner, const char* deviceName, int32_t deviceNu
 }  // namespace
 
 bool AttachDevice(GeneratorDevice& owner, const char* deviceName, int32_t deviceNumber, double& adcRange,
-                  double& dacRange, WindowObject& messageOwner) {
+                  double& dacRange, AttachReport& report) {
     // A device from an earlier attach would outlive its library otherwise.
     ReleaseDevice(owner);
-    if (!OpenDevice(owner, deviceName, deviceNumber, messageOwner)) {
+    if (!OpenDevice(owner, deviceName, deviceNumber, report)) {
         ReleaseDevice(owner);
         return false;
     }

@@ -11,13 +11,15 @@ Expects the Wine rig to be up (DISPLAY, WINEPREFIX, WINESERVER and LANG
 exported, the virtual board registered as QorvelE), as scripts/test leaves it:
 
     python3 tests/e2e/run_e2e.py --build build/win64 [-k NAME]... [--skip NAME]...
-        [--exe QorvelGen.exe] [--wine LOADER] [--work DIR] [--reference DIR]
-        [--other-board DLL]
+        [--exe QorvelGen.exe] [--ctl qorvelctl.exe] [--wine LOADER] [--work DIR]
+        [--reference DIR] [--other-board DLL] [--boardscope HOST_BOARDSCOPE]
 
 --build names the build whose qorvel_poke.exe drives the program; --exe runs
-another QorvelGen.exe with it (a release build, an unpacked package), --wine
-another Wine loader (QORVEL_WINE, else Debian's wine64). --other-board names
-the other architecture's VirtualBoard.dll for the driver check of qorvelcfg.
+another QorvelGen.exe with it (a release build, an unpacked package), --ctl
+another qorvelctl.exe, --wine another Wine loader (QORVEL_WINE, else Debian's
+wine64). --other-board names the other architecture's VirtualBoard.dll for the
+driver check of qorvelcfg. The qorvelctl cases measure what played with the
+host build's boardscope (default build/host/tools/boardscope/boardscope).
 
 After every case, each request the board logged must carry the request
 block's size for the exe's architecture (36 bytes on i686, 40 on x86_64).
@@ -33,6 +35,8 @@ import json
 import math
 import os
 import random
+import re
+import shlex
 import signal
 import shutil
 import struct
@@ -42,6 +46,7 @@ import time
 import traceback
 
 WINE = os.environ.get("QORVEL_WINE", "/usr/lib/wine/wine64")
+ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 IMPORT = "/usr/bin/import"
 CONVERT = "/usr/bin/convert"
 PANEL_TITLE = "  QorvelGen SE v 1.2 [ Apr 17 2007 ]"
@@ -171,11 +176,15 @@ def match_requests(actual, expected):
 
 
 class Rig:
-    def __init__(self, build, exe=None, work=None, reference=None, other_board=None):
+    def __init__(self, build, exe=None, work=None, reference=None, other_board=None, ctl=None,
+                 boardscope=None):
         self.build = os.path.abspath(build)
         # The other architecture's VirtualBoard.dll, if it was built.
         self.other_board = os.path.abspath(other_board) if other_board else None
         self.exe = os.path.abspath(exe) if exe else os.path.join(self.build, "src", "app", "QorvelGen.exe")
+        self.ctl_exe = os.path.abspath(ctl) if ctl else os.path.join(self.build, "tools", "qorvelctl", "qorvelctl.exe")
+        self.boardscope = os.path.abspath(boardscope) if boardscope else os.path.join(
+            ROOT, "build", "host", "tools", "boardscope", "boardscope")
         self.poke_exe = os.path.join(self.build, "tests", "e2e", "qorvel_poke.exe")
         self.work = os.path.abspath(work) if work else os.path.join(self.build, "e2e")
         self.reference = os.path.abspath(reference) if reference else None
@@ -294,6 +303,27 @@ class Run:
         self.process = subprocess.Popen([WINE, self.rig.exe], cwd=self.dir, env=self.env,
                                         stdout=self.output, stderr=subprocess.STDOUT)
         return self
+
+    def ctl(self, *args, cwd=None):
+        """One run of qorvelctl in this run's folder (or cwd) with its board:
+        the exit code as the shell sees it, standard output and error."""
+        check(os.path.exists(self.rig.ctl_exe), "no qorvelctl at %s" % self.rig.ctl_exe)
+        result = subprocess.run([WINE, self.rig.ctl_exe] + [str(a) for a in args], cwd=cwd or self.dir,
+                                env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+        return result.returncode, result.stdout.decode("utf-8", "replace"), result.stderr.decode("utf-8", "replace")
+
+    def ctl_on_a_terminal(self, *args, lang="ru_RU.UTF-8"):
+        """qorvelctl with a terminal for its output: Wine makes a console of
+        a Unix terminal. LANG sets the process's code pages. The exit code and
+        what the terminal showed, without its control sequences."""
+        transcript = os.path.join(self.dir, "terminal.out")
+        command = " ".join(shlex.quote(str(a)) for a in [WINE, self.rig.ctl_exe] + list(args))
+        result = subprocess.run(["script", "-qec", command, transcript], cwd=self.dir, env=dict(self.env, LANG=lang),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                timeout=60)
+        with open(transcript, "rb") as f:
+            shown = f.read().decode("utf-8", "replace")
+        return result.returncode, re.sub(r"\x1b\[[?0-9;]*[A-Za-z]", "", shown)
 
     def start_panel(self):
         self.start()
@@ -1414,6 +1444,226 @@ def qorvelcfg_checks_the_driver_as_the_program_finds_it(rig):
         set_driver_check_key({})
 
 
+# --- qorvelctl: the board from a command line --------------------------------
+
+CTL_ATTACH_FAILED = 254  # -2, as the shell sees it
+SCOPE_CHANNEL = re.compile(r"  DAC(\d): amplitude code (-?\d+), peak (\S+) V, frequency (\S+) Hz")
+
+
+def ctl_ok(run, *args, cwd=None):
+    """qorvelctl's standard output after a run that must succeed."""
+    rc, out, err = run.ctl(*args, cwd=cwd)
+    check(rc == 0, "qorvelctl %s: exit %d, %r" % (" ".join(map(str, args)), rc, err))
+    return out
+
+
+def scope(rig, run):
+    """boardscope's summary of this run's board log: per run, each DAC's
+    (code, peak volts, frequency)."""
+    check(os.path.exists(rig.boardscope), "no boardscope at %s (the host build)" % rig.boardscope)
+    result = subprocess.run([rig.boardscope, run.log_path], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            timeout=60)
+    text = result.stdout.decode()
+    check(result.returncode == 0, "boardscope: exit %d, %s" % (result.returncode, text))
+    print("     boardscope %s:\n       %s" % (run.log_path, text.strip().replace("\n", "\n       ")))
+    channels = [(int(c), int(code), float(volts), float(hz)) for c, code, volts, hz in SCOPE_CHANNEL.findall(text)]
+    return [{c: (code, volts, hz) for c, code, volts, hz in channels[i:i + 2]} for i in range(0, len(channels), 2)]
+
+
+@case
+def ctl_status_attaches_as_the_panel_and_sends_nothing(rig):
+    run = Run(rig, "ctl-status", sav=saved_state(2000, 1, 2, 3, 4))
+    out = ctl_ok(run, "status")
+    check(out.splitlines() == ["device  QorvelE, number 1", "serial  100417",
+                               "ranges  ADC range 10 V, DAC range 10 V", "present yes"], "status printed %r" % out)
+    result = json.loads(ctl_ok(run, "--json", "status"))
+    check(result == {"command": "status", "result": "done", "exit": 0,
+                     "device": {"name": "QorvelE", "number": 1, "serial": 100417, "adcRange": 10.0,
+                                "dacRange": 10.0, "present": True}}, "status --json %r" % result)
+    attach = [("Create", None), ("GetInfo", 17), ("Open", None), ("GetInfo", 21), ("GetInfo", 200), ("GetInfo", 53),
+              ("GetInfo", PRESENCE_ITEM), ("Release", None)]
+    ops = [(e["op"], e.get("item")) for e in run.log()]
+    check(ops == attach * 2, "the board was asked %r" % ops)
+    check(run.read_file("QorvelGen.sav") == saved_state(2000, 1, 2, 3, 4), "QorvelGen.sav changed")
+    # A board that no longer answers the presence item; ranges from the file.
+    gone = Run(rig, "ctl-status-gone", cfg=QUIET_CFG + "ADCRange = 5\r\nDACRange = 2.5\r\n",
+               env={"VBOARD_GONE_AFTER": "0"})
+    result = json.loads(ctl_ok(gone, "status", "--json"))
+    check(result["device"]["present"] is False and result["device"]["adcRange"] == 5.0 and
+          result["device"]["dacRange"] == 2.5, "status --json %r" % result)
+
+
+@case
+def ctl_play_writes_the_panels_block_and_plays_it(rig):
+    # The panel's block for 2 periods of 24576 and 5 of 12288 at 20000 Hz...
+    panel = Run(rig, "ctl-play-panel", sav=saved_state(20000, 24576, 12288, 1, 4)).start_panel()
+    panel.set_mark()
+    panel.click(WRITE)
+    panel.expect([("rate", 20000.0), ("stop",), ("stop",), ("write",)])
+    panel_block = written_blocks(panel.new_entries())[0]
+    panel.key("Escape")
+    check(panel.wait_exit() == 0, "the panel's exit code")
+
+    # ...is what qorvelctl writes for them, from no saved state at all.
+    run = Run(rig, "ctl-play")
+    out = ctl_ok(run, "play", "--rate", 20000, "--amp1", 24576, "--periods1", 2, "--amp2", 12288, "--periods2", 5)
+    check(run.requests() == [("rate", 20000.0), ("stop",), ("write",), ("stop",), ("run", 20000.0)],
+          "requests %r" % run.requests())
+    blocks = written_blocks(run.log())
+    check(blocks == [panel_block], "the block differs from the panel's")
+    check(out.splitlines() == ["rate    20.00KHz", "DAC1     7.50v [24576]  40.00Hz  (2 periods)",
+                               "DAC2     3.75v [12288] 100.00Hz  (5 periods)"], "play printed %r" % out)
+    played = scope(rig, run)
+    check(played == [{1: (24576, 7.5, 40.0), 2: (12288, 3.75, 100.0)}], "boardscope measured %r" % played)
+    check(run.read_file("QorvelGen.sav") is None, "QorvelGen.sav written without --save")
+
+    # Volts instead of a code; what is not given comes from the saved state.
+    sav = saved_state(1000, 100, 200, 2, 3)
+    run = Run(rig, "ctl-play-volts", sav=sav)
+    result = json.loads(ctl_ok(run, "play", "--volts1", "2.5", "--json"))
+    check(result == {"command": "play", "result": "done", "exit": 0, "rateRequested": 1000, "rate": 1000.0,
+                     "device": {"name": "QorvelE", "number": 1, "serial": 100417, "adcRange": 10.0, "dacRange": 10.0},
+                     "channels": [{"amplitude": 8192, "volts": 2.5, "periods": 3, "frequency": 3.0},
+                                  {"amplitude": 200, "volts": 200 * 10 / 32768, "periods": 4, "frequency": 4.0}]},
+          "play --json %r" % result)
+    check_block([e for e in run.log() if request(e) == ("write",)][0], 8192, 3, 200, 4)
+    played = scope(rig, run)
+    check(played == [{1: (8192, 2.5, 3.0), 2: (200, 0.061, 4.0)}], "boardscope measured %r" % played)
+    check(run.read_file("QorvelGen.sav") == sav, "QorvelGen.sav changed")
+
+
+@case
+def ctl_rate_with_and_without_run_and_stop(rig):
+    run = Run(rig, "ctl-rate", env={"VBOARD_RATE": "4999.5"})
+    check(ctl_ok(run, "rate", 5000) == "rate    5.00KHz\n", "rate printed")
+    check(run.requests() == [("rate", 5000.0)], "rate: requests %r" % run.requests())
+    run.set_mark()
+    result = json.loads(ctl_ok(run, "rate", 5000, "--run", "--json"))
+    check(result["rateRequested"] == 5000 and result["rate"] == 4999.5 and result["run"] is True,
+          "rate --run --json %r" % result)
+    # The board's own rate is the one that runs.
+    check(run.new_requests() == [("rate", 5000.0), ("stop",), ("run", 4999.5)], "rate --run: %r" % run.new_requests())
+    run.set_mark()
+    check(ctl_ok(run, "stop") == "stopped\n", "stop printed")
+    check(run.new_requests() == [("stop",)], "stop: %r" % run.new_requests())
+    check_stop_request(setups(run.new_entries())[0])
+
+
+@case
+def ctl_autostart_sends_the_panels_requests(rig):
+    run = Run(rig, "ctl-autostart", sav=saved_state(2500, 100, 100, 0, 0))
+    ctl_ok(run, "autostart", "on")
+    run.set_mark()
+    ctl_ok(run, "autostart", "off", "--rate", 3000)
+    check(run.requests() == [("rate", 2500.0), ("stop",), ("autostart-on", 2500.0), ("rate", 3000.0), ("stop",),
+                             ("autostart-off",)], "requests %r" % run.requests())
+    entries = run.log()
+    on = [e for e in entries if request(e) == ("autostart-on", 2500.0)][0]
+    off = [e for e in entries if request(e) == ("autostart-off",)][0]
+    check((on["address"], on["flag"], on["count"]) == (4096, 1, 2000), "auto-start-on request %r" % on)
+    check((off["address"], off["flag"], off["count"], off["frequency"]) == (0, 1, 0, 0.0),
+          "auto-start-off request %r" % off)
+    for switch in (on, off):
+        after = entries[entries.index(switch) + 1]
+        check(after["op"] == "Release" and after["t"] - switch["t"] >= 995, "%d ms after %r"
+              % (after["t"] - switch["t"], request(switch)))
+    check(run.read_file("QorvelGen.sav") == saved_state(2500, 100, 100, 0, 0), "QorvelGen.sav changed")
+
+
+@case
+def ctl_attach_failures_say_the_panels_message(rig):
+    sav = saved_state(777, 1, 2, 3, 4)
+    key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brackwell\\Drivers\\1.0\\"
+    # A board already opened by QorvelGen answers Open with 0: one user at a time.
+    for name, cfg, env, text in (
+            ("ctl-notopen", QUIET_CFG, {"VBOARD_OPEN": "0"}, MSG_NOT_CONNECTED),
+            ("ctl-unsuitable", QUIET_CFG, {"VBOARD_INFO17": "0"}, MSG_PROPERTIES),
+            ("ctl-record", QUIET_CFG, {"VBOARD_INFO21": "bad"}, MSG_PROPERTIES),
+            ("ctl-nocreate", QUIET_CFG, {"VBOARD_CREATE": "fail"}, key + "QorvelE"),
+            ("ctl-nodriver", "DeviceName = \"NoSuchBoard\"\r\n", {}, key + "NoSuchBoard")):
+        run = Run(rig, name, cfg=cfg, sav=sav, env=env)
+        for args in (("play", "--amp1", 5), ("status", "--json")):
+            rc, out, err = run.ctl(*args)
+            check(rc == CTL_ATTACH_FAILED, "%s %s: exit %d" % (name, args[0], rc))
+            check(text in err, "%s %s: standard error %r" % (name, args[0], err))
+        result = json.loads(out)
+        check(result["exit"] == -2 and result["result"] == "attach failed" and text in result["message"],
+              "%s: --json %r" % (name, result))
+        check([e for e in run.log() if e["op"] == "Setup"] == [], "%s: requests %r" % (name, run.requests()))
+        check(run.read_file("QorvelGen.sav") == sav, "%s: QorvelGen.sav changed" % name)
+    # In a console the Russian reads right whatever the code pages: here
+    # those of a Western system (1252).
+    run = Run(rig, "ctl-notopen-terminal", env={"VBOARD_OPEN": "0"})
+    rc, shown = run.ctl_on_a_terminal("status", lang="en_US.UTF-8")
+    check(rc == CTL_ATTACH_FAILED and MSG_NOT_CONNECTED in shown, "on a terminal: exit %d, %r" % (rc, shown))
+
+
+@case
+def ctl_bad_arguments_send_nothing(rig):
+    sav = saved_state(777, 1, 2, 3, 4)
+    run = Run(rig, "ctl-bad", sav=sav)
+    for args, named in (([], "a command is needed"), (["frobnicate"], "frobnicate"),
+                        (["play", "--rate", "0"], "--rate"), (["play", "--rate", "50001"], "--rate"),
+                        (["play", "--rate", "1.5"], "--rate"), (["play", "--amp2", "32768"], "--amp2"),
+                        (["play", "--amp1", "-1"], "--amp1"), (["play", "--periods1", "0"], "--periods1"),
+                        (["play", "--periods2", "21"], "--periods2"),
+                        (["play", "--amp1", "5", "--volts1", "1"], "--volts1"),
+                        (["play", "--volts1", "10"], "--volts1: 10 V is outside 0 to 9.9997 V"),
+                        (["play", "--volts2", "-1"], "--volts2"), (["rate"], "HZ"), (["rate", "fast"], "HZ"),
+                        (["rate", "50001", "--run"], "HZ"), (["autostart", "maybe"], "MODE"),
+                        (["stop", "--save"], "--save"), (["play", "--dir", "no such folder"], "--dir")):
+        rc, out, err = run.ctl(*args)
+        check(rc == 2, "%s: exit %d, %r" % (args, rc, err))
+        check(named in err, "%s: standard error %r does not name %r" % (args, err, named))
+    rc, out, err = run.ctl("--json", "play", "--periods1", "21")
+    result = json.loads(out)
+    check(rc == 2 and result["exit"] == 2 and "--periods1" in result["message"], "--json %r" % result)
+    check([e for e in run.log() if e["op"] == "Setup"] == [], "requests %r" % run.requests())
+    check(run.read_file("QorvelGen.sav") == sav, "QorvelGen.sav changed")
+    out = ctl_ok(run, "--help")
+    for documented in ("status", "play", "rate", "stop", "autostart", "--dir", "--json", "--save", "Exit codes",
+                       "  2 ", "  -2 ", "  3 "):
+        check(documented in out, "--help does not mention %r" % documented)
+
+
+@case
+def ctl_save_then_the_panel_opens_with_it(rig):
+    run = Run(rig, "ctl-save", sav=saved_state(1000, 0, 0, 0, 0))
+    # From another folder, with --dir.
+    ctl_ok(run, "play", "--dir", run.dir, "--rate", 3000, "--amp1", 1000, "--periods1", 3, "--amp2", 2000,
+           "--periods2", 7, "--save", cwd=rig.work)
+    check(run.read_file("QorvelGen.sav") == saved_state(3000, 1000, 2000, 2, 6),
+          "QorvelGen.sav is %r" % run.read_file("QorvelGen.sav"))
+    check(sorted(os.listdir(run.dir)) == ["QorvelGen.cfg", "QorvelGen.sav", "board.log"], "files %r"
+          % os.listdir(run.dir))
+    run.set_mark()
+    run.start_panel()
+    check_rate_request(setups(run.new_entries())[0], 3000.0)
+    info = run.info()
+    check(info["sliders"] == {"1013": [1000, 0, 32767], "1018": [2000, 0, 32767], "1023": [3000, 0, 50000]},
+          "sliders %r" % info["sliders"])
+    check(info["combos"]["1012"]["selection"] == 2 and info["combos"]["1017"]["selection"] == 6,
+          "period lists %r" % info["combos"])
+    run.key("Escape")
+    check(run.wait_exit() == 0, "the panel's exit code")
+
+
+@case
+def ctl_driver_faults_are_caught(rig):
+    for what, args, expected in (
+            ("write:access", ("play",), [("rate", 1000.0), ("stop",), ("write",)]),
+            ("run:cxx", ("play",), [("rate", 1000.0), ("stop",), ("write",), ("stop",), ("run", 1000.0)]),
+            ("run:divide", ("rate", 1000, "--run"), [("rate", 1000.0), ("stop",), ("run", 1000.0)])):
+        run = Run(rig, "ctl-fault-" + what.replace(":", "-"), sav=saved_state(1000, 100, 100, 0, 0),
+                  env={"VBOARD_FAULT": what})
+        rc, out, err = run.ctl(*args)
+        check(rc == 3, "%s: exit %d, %r" % (what, rc, err))
+        check("the driver faulted inside the %s request" % what.split(":")[0] in err, "%s: %r" % (what, err))
+        check(run.requests() == expected, "%s: requests %r" % (what, run.requests()))
+        check(run.log()[-1]["op"] == "Release", "%s: the device was not released" % what)
+        check(run.crash_debuggers() == [], "%s: the crash debugger started" % what)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", required=True, help="the win64 build folder")
@@ -1426,12 +1676,14 @@ def main():
     parser.add_argument("--work", help="the folder for the cases' working directories (default: BUILD/e2e)")
     parser.add_argument("--reference", help="another build's work folder whose written blocks must be matched")
     parser.add_argument("--other-board", help="the other architecture's VirtualBoard.dll, for the driver check")
+    parser.add_argument("--ctl", help="the qorvelctl.exe to run (default: the build's own)")
+    parser.add_argument("--boardscope", help="the host build's boardscope (default: build/host's)")
     args = parser.parse_args()
 
     global WINE
     if args.wine:
         WINE = args.wine
-    rig = Rig(args.build, args.exe, args.work, args.reference, args.other_board)
+    rig = Rig(args.build, args.exe, args.work, args.reference, args.other_board, args.ctl, args.boardscope)
     passed = failed = 0
     problems = [name for name in ("DISPLAY", "WINEPREFIX") if not os.environ.get(name)]
     problems += [path for path in (rig.exe, rig.poke_exe) if not os.path.exists(path)]

@@ -41,17 +41,19 @@ DEMO_KEY = "HKLM\\SOFTWARE\\Brackwell\\Drivers\\1.0\\VirtualBoard"
 BOM = b"\xef\xbb\xbf"
 
 PACKAGE_FILES = {
-    "QorvelGen.exe", "qorvelcfg.exe", "QorvelGen.cfg", "README-ru.txt", "README-en.txt", "SHA256SUMS.txt",
+    "QorvelGen.exe", "qorvelcfg.exe", "qorvelctl.exe", "QorvelGen.cfg", "README-ru.txt", "README-en.txt",
+    "SHA256SUMS.txt",
     "demo/VirtualBoard.dll", "demo/QorvelGen.cfg", "demo/register-demo.cmd", "demo/unregister-demo.cmd",
     "demo/run-demo.cmd",
 }
-PROGRAMS = ("QorvelGen.exe", "qorvelcfg.exe", "demo/VirtualBoard.dll")
+PROGRAMS = ("QorvelGen.exe", "qorvelcfg.exe", "qorvelctl.exe", "demo/VirtualBoard.dll")
 SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "COMCTL32.DLL", "ADVAPI32.DLL", "MSVCRT.DLL"}
 CONFIG_KEYS = ("DeviceName", "Device", "HelpPreDelay", "HelpPostDelay", "ADCRange", "DACRange", "FreqSIN")
 # Texts a user must find in both guides exactly as the program shows them.
 GUIDE_TEXTS = (e2e.MSG_PROPERTIES, e2e.MSG_NOT_CONNECTED, e2e.MSG_GONE,
                "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brackwell\\Drivers\\1.0\\<DeviceName>",
-               "F2", "qorvelcfg show", "register-demo.cmd", "run-demo.cmd", "unregister-demo.cmd")
+               "F2", "qorvelcfg show", "qorvelctl play", "qorvelctl --help", "register-demo.cmd", "run-demo.cmd",
+               "unregister-demo.cmd")
 PE_KIND = {"win32": ("pei-i386", "(PE32)"), "win64": ("pei-x86-64", "(PE32+)")}
 # The x86_64 binutils read both kinds of PE file, so a file of the wrong kind
 # fails its check instead of the tool.
@@ -183,7 +185,8 @@ def check_program(arch, path, name, build):
         symbols_name = f.read().split(b"\0")[0].decode()
     os.remove(linked)
     os.remove(copy)
-    folder = {"QorvelGen.exe": "src/app", "qorvelcfg.exe": "tools", "demo/VirtualBoard.dll": "board"}[name]
+    folder = {"QorvelGen.exe": "src/app", "qorvelcfg.exe": "tools", "qorvelctl.exe": "tools/qorvelctl",
+              "demo/VirtualBoard.dll": "board"}[name]
     symbols = os.path.join(build, folder, symbols_name)
     check(symbols_name == os.path.basename(name) + ".debug" and os.path.exists(symbols),
           "%s links to %r, not found beside the build's copy" % (name, symbols_name))
@@ -240,7 +243,7 @@ def contents(args, checks):
         path = os.path.join(unpacked, name)
         checks.run("%s %s" % (base, name), check_program, args.arch, path, name, os.path.abspath(args.build))
         print("     %s: %d bytes" % (name, os.path.getsize(path)))
-    for name in ("QorvelGen.exe", "qorvelcfg.exe"):
+    for name in ("QorvelGen.exe", "qorvelcfg.exe", "qorvelctl.exe"):
         checks.run("%s %s version" % (base, name), check_version, os.path.join(unpacked, name), name,
                    version)
     checks.run(base + " floating-point flags", check_float_flags, args.arch, args.build)

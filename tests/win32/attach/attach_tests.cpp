@@ -97,7 +97,8 @@ protected:
 
     std::string deviceName, keyPath, logPath;
     bool Attach() {
-        return AttachDevice(state, state.DeviceName, state.Device, state.ADCRange, state.DACRange, noWindow);
+        MessageBoxReport report(noWindow);
+        return AttachDevice(state, state.DeviceName, state.Device, state.ADCRange, state.DACRange, report);
     }
 
     AttachRecord state;
