@@ -6,7 +6,7 @@
 
 #include "GuiObjectCount.h"
 #include "TestWindows.h"
-#include "help/HelpBalloon.h"
+#include "help/win/HelpBalloon.h"
 #include "help/HelpTable.h"
 #include "resources/resource.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestWindows.h"
-#include "help/HoverHelp.h"
+#include "help/win/HoverHelp.h"
 #include "resources/resource.h"
 
 namespace {

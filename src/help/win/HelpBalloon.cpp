@@ -1,4 +1,4 @@
-#include "help/HelpBalloon.h"
+#include "help/win/HelpBalloon.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "help/HoverHelp.h"
+#include "help/win/HoverHelp.h"
 
 #include <new>
 

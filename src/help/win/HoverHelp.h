@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "help/HelpBalloon.h"
+#include "help/win/HelpBalloon.h"
 #include "help/HelpTable.h"
 #include "help/HoverDecision.h"
 

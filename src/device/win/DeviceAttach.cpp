@@ -1,6 +1,6 @@
 // Finding the board's driver through the registry, checking and opening the
 // device, the once-a-second presence poll, and giving everything back.
-#include "device/DeviceAttach.h"
+#include "device/win/DeviceAttach.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // Start-up and teardown of the application object.
-#include "app/GeneratorApp.h"
+#include "app/win/GeneratorApp.h"
 
 #include "resources/resource.h"
 #include "settings/ConfigFiles.h"

@@ -3,8 +3,8 @@
 // auto-start switches) show the wait cursor while they run.
 #include <windows.h>
 
-#include "device/GeneratorCommands.h"
-#include "device/RequestGuard.h"
+#include "device/win/GeneratorCommands.h"
+#include "device/win/RequestGuard.h"
 
 namespace {
 // The board needs this long to settle after its auto-start mode changes.
