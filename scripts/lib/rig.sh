@@ -3,7 +3,9 @@
 # scripts/test and scripts/run.
 #
 #   rig_use_wine DIR               runs the next rig on the Wine in DIR (bin/wine,
-#                                  bin/wineserver) instead of Debian's wine64
+#                                  bin/wineserver) instead of Debian's wine64; for
+#                                  the rest of the calling shell, so call it in a
+#                                  subshell of its own (scripts/test's in_rig)
 #   rig_find_wow64 ROOT            finds a Wine that runs 32-bit programs
 #   rig_up RIG_DIR WIN_BUILD_DIR [--use-display]
 #                                  brings it up and exports the environment;
@@ -13,8 +15,9 @@
 #   rig_register_board NAME DLL    registers a driver under NAME in the prefix
 #   rig_restart_wine               ends the prefix's Windows processes, starts afresh
 #
-# rig_up exports QORVEL_WINE, the loader that cmake/wine-run and the e2e
-# driver use.
+# RIG_WINE is the rig's loader; rig_up exports it as QORVEL_WINE, for
+# cmake/wine-run and the e2e driver. The keeper is the WIN_BUILD_DIR's
+# tests/rig/rig_keeper.exe; rig_up fails without it.
 
 RIG_WINE=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver64
@@ -141,16 +144,18 @@ rig__up_wine() {
   export LANG=ru_RU.UTF-8
 
   RIG_WIN_BUILD=$win_build
+  if [ ! -f "$win_build/tests/rig/rig_keeper.exe" ]; then
+    rig__log "no keeper: $win_build/tests/rig/rig_keeper.exe is not built"
+    return 1
+  fi
   rig__start_wine
   rig__log "up: DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX"
 }
 
 rig__start_wine() {
   "$WINESERVER" -p >>"$RIG_DIR/wineserver.log" 2>&1
-  if [ -x "$RIG_WIN_BUILD/tests/rig/rig_keeper.exe" ]; then
-    "$RIG_WINE" "$RIG_WIN_BUILD/tests/rig/rig_keeper.exe" >"$RIG_DIR/keeper.log" 2>&1 &
-    RIG_KEEPER_PID=$!
-  fi
+  "$RIG_WINE" "$RIG_WIN_BUILD/tests/rig/rig_keeper.exe" >"$RIG_DIR/keeper.log" 2>&1 &
+  RIG_KEEPER_PID=$!
 }
 
 # Ends every Windows process of the prefix and starts the server afresh, so
