@@ -168,13 +168,22 @@ rig_restart_wine() {
   rig__start_wine
 }
 
-# In both registry views: 32-bit programs read the 32-bit one.
+# In both registry views: 32-bit programs read the 32-bit one. What Wine
+# said goes to RIG_DIR/register.log, named when a step fails.
 rig_register_board() {
-  local name=$1 dll=$2 path view
-  path=$("$RIG_WINE" winepath -w "$dll" 2>/dev/null | tr -d '\r')
+  local name=$1 dll=$2 path view log=$RIG_DIR/register.log
+  : >"$log"
+  path=$("$RIG_WINE" winepath -w "$dll" 2>>"$log" | tr -d '\r')
+  if [ -z "$path" ]; then
+    rig__log "winepath gave no Windows path for $dll (see $log)"
+    return 1
+  fi
   for view in 64 32; do
-    "$RIG_WINE" reg add "HKLM\\SOFTWARE\\Brackwell\\Drivers\\1.0\\$name" /v path /t REG_SZ \
-      /d "$path" /f /reg:$view >/dev/null 2>&1 || return 1
+    if ! "$RIG_WINE" reg add "HKLM\\SOFTWARE\\Brackwell\\Drivers\\1.0\\$name" /v path /t REG_SZ \
+         /d "$path" /f /reg:$view >>"$log" 2>&1; then
+      rig__log "registering $name in the $view-bit registry view failed (see $log)"
+      return 1
+    fi
   done
 }
 
