@@ -20,86 +20,86 @@ std::string Real(T value) {
 std::string FormatReal(double value) { return Real(value); }
 std::string FormatReal(float value) { return Real(value); }
 
-JsonLine::JsonLine(int64_t milliseconds, const char* op) : text_(1, '{') {
+JsonLine::JsonLine(int64_t milliseconds, const char* op) : line(1, '{') {
     Signed("t", milliseconds);
     Text("op", op);
 }
 
 void JsonLine::Key(std::string_view key) {
-    if (text_.size() > 1) text_ += ',';
-    text_ += '"';
-    text_ += key;
-    text_ += "\":";
+    if (line.size() > 1) line += ',';
+    line += '"';
+    line += key;
+    line += "\":";
 }
 
 JsonLine& JsonLine::Signed(std::string_view key, int64_t value) {
     Key(key);
-    text_ += std::to_string(value);
+    line += std::to_string(value);
     return *this;
 }
 
 JsonLine& JsonLine::Unsigned(std::string_view key, uint64_t value) {
     Key(key);
-    text_ += std::to_string(value);
+    line += std::to_string(value);
     return *this;
 }
 
 JsonLine& JsonLine::Real(std::string_view key, double value) {
     Key(key);
-    text_ += FormatReal(value);
+    line += FormatReal(value);
     return *this;
 }
 
 JsonLine& JsonLine::Real(std::string_view key, float value) {
     Key(key);
-    text_ += FormatReal(value);
+    line += FormatReal(value);
     return *this;
 }
 
 JsonLine& JsonLine::Text(std::string_view key, const char* text) {
     Key(key);
     if (!text) {
-        text_ += "null";
+        line += "null";
         return *this;
     }
     static const char hex[] = "0123456789abcdef";
-    text_ += '"';
+    line += '"';
     for (const unsigned char c : std::string_view(text)) {
         switch (c) {
-        case '"': text_ += "\\\""; break;
-        case '\\': text_ += "\\\\"; break;
-        case '\n': text_ += "\\n"; break;
-        case '\r': text_ += "\\r"; break;
-        case '\t': text_ += "\\t"; break;
+        case '"': line += "\\\""; break;
+        case '\\': line += "\\\\"; break;
+        case '\n': line += "\\n"; break;
+        case '\r': line += "\\r"; break;
+        case '\t': line += "\\t"; break;
         default:
             if (c < 0x20 || c > 0x7E) {
-                text_ += "\\u00";
-                text_ += hex[c >> 4];
-                text_ += hex[c & 15];
+                line += "\\u00";
+                line += hex[c >> 4];
+                line += hex[c & 15];
             } else {
-                text_ += static_cast<char>(c);
+                line += static_cast<char>(c);
             }
         }
     }
-    text_ += '"';
+    line += '"';
     return *this;
 }
 
 JsonLine& JsonLine::Null(std::string_view key) {
     Key(key);
-    text_ += "null";
+    line += "null";
     return *this;
 }
 
 template <typename T>
 JsonLine& JsonLine::Array(std::string_view key, const T* values, size_t count) {
     Key(key);
-    text_ += '[';
+    line += '[';
     for (size_t i = 0; i < count; ++i) {
-        if (i) text_ += ',';
-        text_ += std::to_string(values[i]);
+        if (i) line += ',';
+        line += std::to_string(values[i]);
     }
-    text_ += ']';
+    line += ']';
     return *this;
 }
 
@@ -112,6 +112,6 @@ JsonLine& JsonLine::SignedArray(std::string_view key, const int16_t* values, siz
 }
 
 std::string JsonLine::Finish() {
-    text_ += "}\n";
-    return std::move(text_);
+    line += "}\n";
+    return std::move(line);
 }

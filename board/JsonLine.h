@@ -38,5 +38,5 @@ private:
     template <typename T>
     JsonLine& Array(std::string_view key, const T* values, size_t count);
 
-    std::string text_;
+    std::string line;
 };

@@ -81,18 +81,18 @@ BoardSettings ReadBoardSettings(const EnvironmentLookup& lookup) {
     return settings;
 }
 
-BoardLog::BoardLog(const std::string& path) : start_(std::chrono::steady_clock::now()) {
-    if (!path.empty()) file_.reset(std::fopen(path.c_str(), "ab"));
+BoardLog::BoardLog(const std::string& path) : start(std::chrono::steady_clock::now()) {
+    if (!path.empty()) file.reset(std::fopen(path.c_str(), "ab"));
 }
 
 int64_t BoardLog::Elapsed() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
 void BoardLog::Write(const std::string& line) {
-    if (!file_) return;
-    std::fwrite(line.data(), 1, line.size(), file_.get());
-    std::fflush(file_.get());
+    if (!file) return;
+    std::fwrite(line.data(), 1, line.size(), file.get());
+    std::fflush(file.get());
 }
 
 std::unique_ptr<SimulatedBoard> SimulatedBoard::Create(BoardSettings settings, const char* name) {
@@ -102,22 +102,22 @@ std::unique_ptr<SimulatedBoard> SimulatedBoard::Create(BoardSettings settings, c
     return std::unique_ptr<SimulatedBoard>(new SimulatedBoard(std::move(settings), std::move(log)));
 }
 
-SimulatedBoard::SimulatedBoard(BoardSettings settings, BoardLog log)
-    : settings_(std::move(settings)), log_(std::move(log)) {
-    driverRecord_ = {sizeof driverRecord_, settings_.driverRecord == DriverRecordAnswer::Bad ? 0x100u : 0x300u};
+SimulatedBoard::SimulatedBoard(BoardSettings chosen, BoardLog opened)
+    : settings(std::move(chosen)), log(std::move(opened)) {
+    driverRecord = {sizeof driverRecord, settings.driverRecord == DriverRecordAnswer::Bad ? 0x100u : 0x300u};
 }
 
 int32_t SimulatedBoard::Open(int32_t device, int32_t a, int32_t b, int32_t c) {
     const int32_t args[] = {device, a, b, c};
-    log_.Write(JsonLine(log_.Elapsed(), "Open").SignedArray("args", args, 4).Signed("result", settings_.openResult).Finish());
-    return settings_.openResult;
+    log.Write(JsonLine(log.Elapsed(), "Open").SignedArray("args", args, 4).Signed("result", settings.openResult).Finish());
+    return settings.openResult;
 }
 
 int32_t SimulatedBoard::Setup(int32_t selector, DeviceRequest* request) {
-    JsonLine line(log_.Elapsed(), "Setup");
+    JsonLine line(log.Elapsed(), "Setup");
     line.Signed("selector", selector);
     if (!request) {
-        log_.Write(line.Null("request").Finish());
+        log.Write(line.Null("request").Finish());
         return 0;
     }
     // The board takes the block's contents during the call and trusts Count,
@@ -134,15 +134,15 @@ int32_t SimulatedBoard::Setup(int32_t selector, DeviceRequest* request) {
         line.SignedArray("buffer", request->Buffer, valueCount);
     else
         line.Null("buffer");
-    log_.Write(line.Finish());
+    log.Write(line.Finish());
 
     switch (selector) {
     case SetupApplyRate: {
         // A copy first: the packed block's Frequency may be misaligned for a reference.
         const double requested = request->Frequency;
-        const double rate = settings_.fixedRate.value_or(requested);
+        const double rate = settings.fixedRate.value_or(requested);
         request->Frequency = rate;
-        if (generator_.playing) generator_.playRate = rate;
+        if (generator.playing) generator.playRate = rate;
         return 1;
     }
     case SetupGenerator:
@@ -153,35 +153,35 @@ int32_t SimulatedBoard::Setup(int32_t selector, DeviceRequest* request) {
 }
 
 std::optional<FaultKind> SimulatedBoard::FaultFor(int32_t selector, const DeviceRequest* request) const {
-    if (!settings_.fault || selector != SetupGenerator || !request || request->Mode != RequestMode::RunOrWrite)
+    if (!settings.fault || selector != SetupGenerator || !request || request->Mode != RequestMode::RunOrWrite)
         return std::nullopt;
     const FaultRequest asked = request->Buffer ? FaultRequest::Write : FaultRequest::Run;
-    if (asked != settings_.fault->request) return std::nullopt;
-    return settings_.fault->kind;
+    if (asked != settings.fault->request) return std::nullopt;
+    return settings.fault->kind;
 }
 
 int32_t SimulatedBoard::GeneratorCommand(const DeviceRequest& request, const int16_t* values, size_t valueCount) {
     switch (request.Mode) {
     case RequestMode::RunOrWrite:
         if (IsWrite(request)) {
-            generator_.block.assign(values, values + valueCount);
-            generator_.blockAddress = request.Address;
+            generator.block.assign(values, values + valueCount);
+            generator.blockAddress = request.Address;
             return valueCount == request.Count ? 1 : 0;
         }
-        generator_.playing = true;
-        generator_.playRate = request.Frequency;
-        generator_.playCount = request.Count;
+        generator.playing = true;
+        generator.playRate = request.Frequency;
+        generator.playCount = request.Count;
         return 1;
     case RequestMode::Stop:
-        generator_.playing = false;
+        generator.playing = false;
         return 1;
     case RequestMode::AutoStartOn:
-        generator_.autoStart = true;
-        generator_.autoStartRate = request.Frequency;
-        generator_.autoStartCount = request.Count;
+        generator.autoStart = true;
+        generator.autoStartRate = request.Frequency;
+        generator.autoStartCount = request.Count;
         return 1;
     case RequestMode::AutoStartOff:
-        generator_.autoStart = false;
+        generator.autoStart = false;
         return 1;
     default:
         return 0;
@@ -189,12 +189,12 @@ int32_t SimulatedBoard::GeneratorCommand(const DeviceRequest& request, const int
 }
 
 int32_t SimulatedBoard::GetInfo(uint32_t item, void* variable) {
-    JsonLine line(log_.Elapsed(), "GetInfo");
+    JsonLine line(log.Elapsed(), "GetInfo");
     line.Unsigned("item", item);
     auto answer = [&](int32_t result, auto&& writeValue) {
         line.Signed("result", result);
         writeValue();
-        log_.Write(line.Finish());
+        log.Write(line.Finish());
         return result;
     };
     auto storeWord = [&](uint32_t value) {
@@ -205,21 +205,21 @@ int32_t SimulatedBoard::GetInfo(uint32_t item, void* variable) {
 
     switch (item) {
     case InfoItem::Capabilities:
-        return storeWord(settings_.capabilities);
+        return storeWord(settings.capabilities);
     case InfoItem::SerialNumber:
         return storeWord(BoardSerialNumber);
     case InfoItem::DriverRecord: {
-        if (settings_.driverRecord == DriverRecordAnswer::None) return answer(0, [&] { line.Null("value"); });
-        const uint32_t* record = driverRecord_.data();
+        if (settings.driverRecord == DriverRecordAnswer::None) return answer(0, [&] { line.Null("value"); });
+        const uint32_t* record = driverRecord.data();
         std::memcpy(variable, &record, sizeof record);
-        return answer(1, [&] { line.Unsigned("value", driverRecord_[1]); });
+        return answer(1, [&] { line.Unsigned("value", driverRecord[1]); });
     }
     case InfoItem::AdcRange:
-        std::memcpy(variable, &settings_.adcRange, sizeof settings_.adcRange);
-        return answer(1, [&] { line.Real("value", settings_.adcRange); });
+        std::memcpy(variable, &settings.adcRange, sizeof settings.adcRange);
+        return answer(1, [&] { line.Real("value", settings.adcRange); });
     case InfoItem::Presence: {
-        const bool present = !settings_.goneAfter || presenceCalls_ < *settings_.goneAfter;
-        ++presenceCalls_;
+        const bool present = !settings.goneAfter || presenceCalls < *settings.goneAfter;
+        ++presenceCalls;
         const uint32_t value = present ? 1 : 0;
         std::memcpy(variable, &value, sizeof value);
         return answer(present ? 1 : 0, [&] { line.Unsigned("value", value); });
@@ -230,9 +230,9 @@ int32_t SimulatedBoard::GetInfo(uint32_t item, void* variable) {
 }
 
 void SimulatedBoard::UnusedSlot(int slot) {
-    log_.Write(JsonLine(log_.Elapsed(), "Unused").Signed("slot", slot).Finish());
+    log.Write(JsonLine(log.Elapsed(), "Unused").Signed("slot", slot).Finish());
 }
 
 void SimulatedBoard::Release() {
-    log_.Write(JsonLine(log_.Elapsed(), "Release").Finish());
+    log.Write(JsonLine(log.Elapsed(), "Release").Finish());
 }

@@ -59,8 +59,8 @@ private:
     struct FileCloser {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
-    std::unique_ptr<std::FILE, FileCloser> file_;
-    std::chrono::steady_clock::time_point start_;
+    std::unique_ptr<std::FILE, FileCloser> file;
+    std::chrono::steady_clock::time_point start;
 };
 
 // What selector 1 has done to the board's generator.
@@ -85,8 +85,8 @@ public:
     // set to fail. Every created board is a device of its own.
     static std::unique_ptr<SimulatedBoard> Create(BoardSettings settings, const char* name);
 
-    const BoardSettings& Settings() const { return settings_; }
-    const GeneratorStatus& Generator() const { return generator_; }
+    const BoardSettings& Settings() const { return settings; }
+    const GeneratorStatus& Generator() const { return generator; }
 
     int32_t Open(int32_t device, int32_t a, int32_t b, int32_t c);
     // Selector 0 applies a rate and writes back the one in effect; selector 1
@@ -102,12 +102,12 @@ public:
     void Release();
 
 private:
-    SimulatedBoard(BoardSettings settings, BoardLog log);
+    SimulatedBoard(BoardSettings chosen, BoardLog opened);
     int32_t GeneratorCommand(const DeviceRequest& request, const int16_t* values, size_t valueCount);
 
-    BoardSettings settings_;
-    BoardLog log_;
-    GeneratorStatus generator_;
-    std::array<uint32_t, 2> driverRecord_{};  // item 21 hands out its address
-    uint64_t presenceCalls_ = 0;
+    BoardSettings settings;
+    BoardLog log;
+    GeneratorStatus generator;
+    std::array<uint32_t, 2> driverRecord{};  // item 21 hands out its address
+    uint64_t presenceCalls = 0;
 };

@@ -3,7 +3,9 @@
 # scripts/test and scripts/run.
 #
 #   rig_use_wine DIR               runs the next rig on the Wine in DIR (bin/wine,
-#                                  bin/wineserver) instead of Debian's wine64
+#                                  bin/wineserver) instead of Debian's wine64; for
+#                                  the rest of the calling shell, so call it in a
+#                                  subshell of its own (scripts/test's in_rig)
 #   rig_find_wow64 ROOT            finds a Wine that runs 32-bit programs
 #   rig_up RIG_DIR WIN_BUILD_DIR [--use-display]
 #                                  brings it up and exports the environment;
@@ -16,8 +18,9 @@
 #                                  the Unix locale LOCALE (rig_up starts with
 #                                  ru_RU.UTF-8: code page 1251; en_US.UTF-8 gives 1252)
 #
-# rig_up exports QORVEL_WINE, the loader that cmake/wine-run and the e2e
-# driver use.
+# RIG_WINE is the rig's loader; rig_up exports it as QORVEL_WINE, for
+# cmake/wine-run and the e2e driver. The keeper is the WIN_BUILD_DIR's
+# tests/rig/rig_keeper.exe; rig_up fails without it.
 
 RIG_WINE=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver64
@@ -144,16 +147,18 @@ rig__up_wine() {
   export LANG=ru_RU.UTF-8
 
   RIG_WIN_BUILD=$win_build
+  if [ ! -f "$win_build/tests/rig/rig_keeper.exe" ]; then
+    rig__log "no keeper: $win_build/tests/rig/rig_keeper.exe is not built"
+    return 1
+  fi
   rig__start_wine
   rig__log "up: DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX"
 }
 
 rig__start_wine() {
   "$WINESERVER" -p >>"$RIG_DIR/wineserver.log" 2>&1
-  if [ -x "$RIG_WIN_BUILD/tests/rig/rig_keeper.exe" ]; then
-    "$RIG_WINE" "$RIG_WIN_BUILD/tests/rig/rig_keeper.exe" >"$RIG_DIR/keeper.log" 2>&1 &
-    RIG_KEEPER_PID=$!
-  fi
+  "$RIG_WINE" "$RIG_WIN_BUILD/tests/rig/rig_keeper.exe" >"$RIG_DIR/keeper.log" 2>&1 &
+  RIG_KEEPER_PID=$!
 }
 
 # Ends every Windows process of the prefix and starts the server afresh, so
@@ -173,13 +178,22 @@ rig_use_locale() {
   rig_restart_wine
 }
 
-# In both registry views: 32-bit programs read the 32-bit one.
+# In both registry views: 32-bit programs read the 32-bit one. What Wine
+# said goes to RIG_DIR/register.log, named when a step fails.
 rig_register_board() {
-  local name=$1 dll=$2 path view
-  path=$("$RIG_WINE" winepath -w "$dll" 2>/dev/null | tr -d '\r')
+  local name=$1 dll=$2 path view log=$RIG_DIR/register.log
+  : >"$log"
+  path=$("$RIG_WINE" winepath -w "$dll" 2>>"$log" | tr -d '\r')
+  if [ -z "$path" ]; then
+    rig__log "winepath gave no Windows path for $dll (see $log)"
+    return 1
+  fi
   for view in 64 32; do
-    "$RIG_WINE" reg add "HKLM\\SOFTWARE\\Brackwell\\Drivers\\1.0\\$name" /v path /t REG_SZ \
-      /d "$path" /f /reg:$view >/dev/null 2>&1 || return 1
+    if ! "$RIG_WINE" reg add "HKLM\\SOFTWARE\\Brackwell\\Drivers\\1.0\\$name" /v path /t REG_SZ \
+         /d "$path" /f /reg:$view >>"$log" 2>&1; then
+      rig__log "registering $name in the $view-bit registry view failed (see $log)"
+      return 1
+    fi
   done
 }
 

@@ -52,10 +52,9 @@ struct BalloonPlacement {
 BalloonPlacement PlaceBalloon(int32_t anchorX, int32_t anchorY, int32_t w, int32_t h, int32_t screenWidth,
                        int32_t screenHeight);
 
-constexpr int32_t MinPostDelay = 500;
-constexpr int32_t MaxPostDelay = 60000;
 // How long a balloon stays before it fades: one post-delay per five words,
-// at least one, with the post-delay held within 500 to 60000 ms.
+// at least one. The post-delay is the configuration's, which the reader
+// holds within its range.
 int32_t DisplayTime(int32_t words, int32_t postDelay);
 
 // The outline's scale for a window of width by height pixels (no + 1).

@@ -1,5 +1,5 @@
 // The settings files' few needs of the file system, one implementation for
-// Windows (FileAccessWin32.cpp) and one for POSIX systems (FileAccessPosix.cpp).
+// Windows (win/FileAccess.cpp) and one for POSIX systems (FileAccessPosix.cpp).
 #pragma once
 
 #include <cstddef>

@@ -22,13 +22,13 @@ std::string At(size_t line) { return "line " + std::to_string(line) + ": "; }
 // an error, never a default.
 class LogLine {
 public:
-    LogLine(const json& object, size_t number) : object_(object), number_(number) {}
+    LogLine(const json& fields, size_t lineNumber) : object(fields), number(lineNumber) {}
 
-    bool Has(const char* key) const { return object_.contains(key); }
+    bool Has(const char* key) const { return object.contains(key); }
 
     const json& Field(const char* key) const {
-        const auto found = object_.find(key);
-        if (found == object_.end()) throw LogError(At(number_) + "no \"" + key + "\"");
+        const auto found = object.find(key);
+        if (found == object.end()) throw LogError(At(number) + "no \"" + key + "\"");
         return *found;
     }
 
@@ -37,20 +37,20 @@ public:
         if (value.is_number_unsigned() && value.get<uint64_t>() <= uint64_t(std::numeric_limits<int64_t>::max()))
             return int64_t(value.get<uint64_t>());
         if (value.is_number_integer() && !value.is_number_unsigned()) return value.get<int64_t>();
-        throw LogError(At(number_) + "\"" + key + "\" is not a whole number");
+        throw LogError(At(number) + "\"" + key + "\" is not a whole number");
     }
 
     // A real; null (the board's NaN) gives nullopt.
     std::optional<double> Real(const char* key) const {
         const json& value = Field(key);
         if (value.is_null()) return std::nullopt;
-        if (!value.is_number()) throw LogError(At(number_) + "\"" + key + "\" is not a number");
+        if (!value.is_number()) throw LogError(At(number) + "\"" + key + "\" is not a number");
         return value.get<double>();
     }
 
     std::string Text(const char* key) const {
         const json& value = Field(key);
-        if (!value.is_string()) throw LogError(At(number_) + "\"" + key + "\" is not text");
+        if (!value.is_string()) throw LogError(At(number) + "\"" + key + "\" is not text");
         return value.get<std::string>();
     }
 
@@ -58,7 +58,7 @@ public:
         const json& buffer = Field("buffer");
         const int64_t count = Whole("count");
         if (int64_t(buffer.size()) != count)
-            throw LogError(At(number_) + "the written block holds " + std::to_string(buffer.size()) +
+            throw LogError(At(number) + "the written block holds " + std::to_string(buffer.size()) +
                            " values for a count of " + std::to_string(count));
         std::vector<int16_t> values;
         values.reserve(buffer.size());
@@ -69,18 +69,18 @@ public:
             const bool fits = whole && (value.is_number_unsigned() ? value.get<uint64_t>() <= 32767
                                                                    : value.get<int64_t>() >= -32768);
             if (!fits)
-                throw LogError(At(number_) + "value " + std::to_string(i + 1) + " of the written block, " +
+                throw LogError(At(number) + "value " + std::to_string(i + 1) + " of the written block, " +
                                value.dump() + (whole ? ", is outside 16 bits" : ", is not a whole number"));
             values.push_back(int16_t(value.get<int64_t>()));
         }
         return values;
     }
 
-    size_t Number() const { return number_; }
+    size_t Number() const { return number; }
 
 private:
-    const json& object_;
-    size_t number_;
+    const json& object;
+    size_t number;
 };
 
 class PlaybackBuilder {
@@ -89,33 +89,33 @@ public:
         const int64_t t = line.Whole("t");
         const std::string op = line.Text("op");
         if (op == "Create") {
-            Finish(RunEnd::NewDevice, lastT_, line.Number());
+            Finish(RunEnd::NewDevice, lastT, line.Number());
             // A new device starts with an empty memory and answers item 53 anew.
-            block_.clear();
-            range_ = DefaultRangeVolts;
+            block.clear();
+            range = DefaultRangeVolts;
         } else if (op == "Release") {
             Finish(RunEnd::Release, t, line.Number());
-            block_.clear();
+            block.clear();
         } else if (op == "GetInfo") {
             ReadInfo(line);
         } else if (op == "Setup" && !line.Has("request") && line.Whole("selector") == SetupGenerator) {
             ReadGenerator(line, t);
         }
-        lastT_ = t;
+        lastT = t;
     }
 
     Playback Done() {
-        Finish(RunEnd::EndOfLog, lastT_, 0);
-        if (playback_.writes == 0)
+        Finish(RunEnd::EndOfLog, lastT, 0);
+        if (playback.writes == 0)
             throw LogError("no written block (a request with selector 1, mode 2 and a buffer)" + BlindRunsNote());
-        if (playback_.runs.empty())
+        if (playback.runs.empty())
             throw LogError("no run request (selector 1, mode 2 without a buffer) after a written block");
-        return std::move(playback_);
+        return std::move(playback);
     }
 
 private:
     std::string BlindRunsNote() const {
-        const size_t count = playback_.blindRuns.size();
+        const size_t count = playback.blindRuns.size();
         if (count == 0) return "";
         return "; the log's " + std::to_string(count) +
                (count == 1 ? " run request plays" : " run requests play") + " what the board held before it";
@@ -127,22 +127,22 @@ private:
         if (!volts) return;  // nothing was stored
         if (!(*volts > 0.0) || !std::isfinite(*volts))
             throw LogError(At(line.Number()) + "item 53 answered " + Decimal(*volts, 6) + " V, not a range");
-        range_ = *volts;
+        range = *volts;
     }
 
     void ReadGenerator(const LogLine& line, int64_t t) {
         const int64_t mode = line.Whole("mode");
         if (mode == RequestMode::RunOrWrite && !line.Field("buffer").is_null()) {
-            block_ = line.Block();
-            blockLine_ = line.Number();
-            ++playback_.writes;
+            block = line.Block();
+            blockLine = line.Number();
+            ++playback.writes;
         } else if (mode == RequestMode::RunOrWrite) {
             StartRun(line, t);
         } else if (mode == RequestMode::Stop) {
             Finish(RunEnd::Stop, t, line.Number());
         } else if (mode == RequestMode::AutoStartOn || mode == RequestMode::AutoStartOff) {
             const bool on = mode == RequestMode::AutoStartOn;
-            playback_.autoStarts.push_back({line.Number(), t, on, on ? line.Real("frequency").value_or(NAN) : 0.0});
+            playback.autoStarts.push_back({line.Number(), t, on, on ? line.Real("frequency").value_or(NAN) : 0.0});
         }
     }
 
@@ -155,40 +155,40 @@ private:
         if (count < 2 || count % 2 != 0)
             throw LogError(At(line.Number()) + "a run of " + std::to_string(count) +
                            " values, not a whole number of pairs");
-        if (block_.empty()) {
+        if (block.empty()) {
             // Nothing written to this device in the log: what it plays is unknown.
-            playback_.blindRuns.push_back(line.Number());
+            playback.blindRuns.push_back(line.Number());
             return;
         }
-        if (size_t(count) > block_.size())
+        if (size_t(count) > block.size())
             throw LogError(At(line.Number()) + "a run of " + std::to_string(count) +
                            " values, but the block written on line " +
-                           std::to_string(blockLine_) + " holds " + std::to_string(block_.size()));
+                           std::to_string(blockLine) + " holds " + std::to_string(block.size()));
         BoardRun run;
         run.line = line.Number();
-        run.blockLine = blockLine_;
+        run.blockLine = blockLine;
         run.start = t;
         run.rate = *rate;
-        run.rangeVolts = range_;
-        run.cycle.assign(block_.begin(), block_.begin() + count);
-        open_ = std::move(run);
+        run.rangeVolts = range;
+        run.cycle.assign(block.begin(), block.begin() + count);
+        open = std::move(run);
     }
 
     void Finish(RunEnd why, int64_t t, size_t line) {
-        if (!open_) return;
-        open_->end = std::max(t, open_->start);
-        open_->endedBy = why;
-        open_->endLine = line;
-        playback_.runs.push_back(std::move(*open_));
-        open_.reset();
+        if (!open) return;
+        open->end = std::max(t, open->start);
+        open->endedBy = why;
+        open->endLine = line;
+        playback.runs.push_back(std::move(*open));
+        open.reset();
     }
 
-    Playback playback_;
-    std::optional<BoardRun> open_;
-    std::vector<int16_t> block_;
-    size_t blockLine_ = 0;
-    double range_ = DefaultRangeVolts;
-    int64_t lastT_ = 0;
+    Playback playback;
+    std::optional<BoardRun> open;
+    std::vector<int16_t> block;
+    size_t blockLine = 0;
+    double range = DefaultRangeVolts;
+    int64_t lastT = 0;
 };
 }  // namespace
 

@@ -155,7 +155,7 @@ TEST(BalloonPlacement, KeepsTheBalloonOnTheScreen) {
     }
 }
 
-TEST(BalloonTiming, DisplayTimeGrowsWithWordsAndClampsThePostDelay) {
+TEST(BalloonTiming, DisplayTimeGrowsWithWords) {
     const struct { int32_t words, postDelay, displayTime; } cases[] = {
         {8, 4000, 4000},
         {20, 4000, 16000},
@@ -164,9 +164,7 @@ TEST(BalloonTiming, DisplayTimeGrowsWithWordsAndClampsThePostDelay) {
         {4, 4000, 4000},     // 4 / 5 truncates to 0, raised to 1
         {9, 4000, 4000},
         {10, 4000, 8000},
-        {20, 100, 2000},     // 100 counts as 500
-        {1, 100000, 60000},  // 100000 counts as 60000
-        {1, -7, 500},
+        {20, 500, 2000},
         {5, 500, 500},
         {5, 60000, 60000},
     };

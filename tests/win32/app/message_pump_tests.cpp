@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app/MessagePump.h"
+#include "app/win/MessagePump.h"
 
 namespace {
 class CountingPump : public MessagePump {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "MessageBoxCatcher.h"
-#include "device/DeviceAttach.h"
+#include "device/win/DeviceAttach.h"
 #include "settings/SettingsValues.h"
 
 namespace {

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "DriverFault.h"
+#include "win/DriverFault.h"
 #include "RequestBlockSize.h"
 #include "UnhandledExit.h"
-#include "device/GeneratorCommands.h"
-#include "device/RequestGuard.h"
+#include "device/win/GeneratorCommands.h"
+#include "device/win/RequestGuard.h"
 #include "settings/SettingsValues.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "MessageBoxCatcher.h"
-#include "framework/GdiHandles.h"
-#include "framework/WindowObject.h"
+#include "framework/win/GdiHandles.h"
+#include "framework/win/WindowObject.h"
 #include "framework_test_ids.h"
 
 namespace {

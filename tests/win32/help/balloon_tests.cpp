@@ -6,7 +6,7 @@
 
 #include "GuiObjectCount.h"
 #include "TestWindows.h"
-#include "help/HelpBalloon.h"
+#include "help/win/HelpBalloon.h"
 #include "help/HelpTable.h"
 #include "resources/resource.h"
 
@@ -144,8 +144,9 @@ TEST_F(BalloonTest, OpensAboveAndRightOfTheAnchorAndMirrorsItsShapeAtTheEdges) {
 
 TEST_F(BalloonTest, StaysItsDisplayTimeThenFadesIn40MsStepsAndGoes) {
     HelpBalloon balloon(IDB_BALLOON);
-    // Two words and a post-delay of 100 ms: displayed 500 ms, then 39 steps of 40 ms.
-    HWND w = balloon.Show(owner, shortText, 300, 600, 100);
+    // Two words and the shortest post-delay the configuration allows:
+    // displayed 500 ms, then 39 steps of 40 ms.
+    HWND w = balloon.Show(owner, shortText, 300, 600, 500);
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(balloon.displayTime, 500);
     const DWORD start = GetTickCount();

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "TestWindows.h"
-#include "help/HoverHelp.h"
+#include "help/win/HoverHelp.h"
 #include "resources/resource.h"
 
 namespace {
+BOOL CALLBACK CountProperty(HWND, LPSTR, HANDLE, ULONG_PTR count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
 std::string HelpTextOf(int32_t controlId) {
     for (const HelpEntry* row = HelpTable; row->helpText != nullptr; ++row) {
         if (row->controlId == controlId) return row->helpText;
@@ -188,6 +193,29 @@ TEST_F(HoverTest, NoTimerAndNoHelpWithoutAPreDelay) {
     PointAt(write);
     PumpFor(300);
     EXPECT_TRUE(Balloons().empty());
+}
+
+// What the panel does when it is destroyed: the tracker's timer, balloon and
+// window property go while the panel still exists.
+TEST_F(HoverTest, StopLeavesNothingOnThePanel) {
+    const auto countProperties = [this] {
+        int count = 0;
+        EnumPropsExA(panel, CountProperty, reinterpret_cast<LPARAM>(&count));
+        return count;
+    };
+    const int before = countProperties();
+    HoverHelp tracker;
+    tracker.Start(panel, HelpTable, IDB_BALLOON, 100, 60000);
+    ASSERT_EQ(countProperties(), before + 1) << "the tracker names itself in a property of the panel";
+    PointAt(write);
+    ASSERT_TRUE(PumpUntil([&] { return !Balloons().empty(); }, 3000));
+
+    tracker.Stop();
+    EXPECT_EQ(countProperties(), before);
+    EXPECT_FALSE(KillTimer(panel, 0)) << "the hover timer is stopped";
+    EXPECT_TRUE(Balloons().empty());
+    PumpFor(300);
+    EXPECT_TRUE(Balloons().empty()) << "no help after Stop";
 }
 
 TEST_F(HoverTest, TheHoverTimerOpensHelpAfterTwoPeriods) {

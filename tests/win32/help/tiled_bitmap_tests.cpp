@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "GuiObjectCount.h"
-#include "help/TiledBitmap.h"
+#include "help/win/TiledBitmap.h"
 #include "resources/resource.h"
 
 namespace {

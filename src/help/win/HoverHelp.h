@@ -9,15 +9,14 @@
 #include <cstdint>
 #include <memory>
 
-#include "help/HelpBalloon.h"
+#include "help/win/HelpBalloon.h"
 #include "help/HelpTable.h"
 #include "help/HoverDecision.h"
 
 class HoverHelp {
 public:
     constexpr HoverHelp() = default;
-    // Closes any balloon and stops the hover timer (for the program's
-    // tracker, at program exit).
+    // Stops, if the panel has not stopped it.
     ~HoverHelp();
     HoverHelp(const HoverHelp&) = delete;
     HoverHelp& operator=(const HoverHelp&) = delete;
@@ -26,6 +25,10 @@ public:
     // period `preDelay`) runs only when `preDelay` is above 0; without it no
     // balloon ever opens. `postDelay` is every balloon's base display time.
     void Start(HWND panel, const HelpEntry* table, int32_t bitmapId, int32_t preDelay, int32_t postDelay);
+    // Closes any balloon, stops the hover timer and takes the tracker's
+    // property off the panel. The panel calls it when it is destroyed, while
+    // the window still exists: a window's properties go before the window.
+    void Stop();
     // One look at the cursor for the panel window.
     void Tick(HWND panel);
     // The hover timer's procedure: ticks the tracker that started the timer

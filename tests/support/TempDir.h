@@ -15,23 +15,23 @@ public:
     {
         static unsigned counter = 0;
         std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
+        path = std::filesystem::temp_directory_path() /
                 ("qorvel-test-" + std::to_string(random()) + "-" + std::to_string(++counter));
-        std::filesystem::create_directories(path_);
+        std::filesystem::create_directories(path);
     }
     ~TempDir()
     {
         std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+        std::filesystem::remove_all(path, ignored);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::filesystem::path& Path() const { return path_; }
-    std::string File(const char* name) const { return (path_ / name).string(); }
+    const std::filesystem::path& Path() const { return path; }
+    std::string File(const char* name) const { return (path / name).string(); }
 
 private:
-    std::filesystem::path path_;
+    std::filesystem::path path;
 };
 
 inline void WriteBytes(const std::string& fileName, std::string_view bytes)

@@ -1,4 +1,4 @@
-#include "app/MessagePump.h"
+#include "app/win/MessagePump.h"
 
 int MessagePump::Run() {
     for (;;) {

@@ -11,7 +11,7 @@
 // else by the handler, which unwinds to the trampoline's resume point.
 #include <windows.h>
 
-#include "device/RequestGuard.h"
+#include "device/win/RequestGuard.h"
 
 namespace {
 struct GuardedRequest {

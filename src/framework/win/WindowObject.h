@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "framework/GdiHandles.h"
+#include "framework/win/GdiHandles.h"
 #include "framework/MessageMap.h"
 
 class WindowObject {

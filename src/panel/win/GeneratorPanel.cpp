@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/GeneratorApp.h"
-#include "device/GeneratorCommands.h"
-#include "framework/GdiHandles.h"
+#include "app/win/GeneratorApp.h"
+#include "device/win/GeneratorCommands.h"
+#include "framework/win/GdiHandles.h"
 #include "help/HelpTable.h"
-#include "help/HoverHelp.h"
+#include "help/win/HoverHelp.h"
 #include "panel/DisplayText.h"
 #include "panel/PanelValues.h"
 #include "resources/resource.h"

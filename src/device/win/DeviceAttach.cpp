@@ -1,12 +1,12 @@
 // Finding the board's driver through the registry, checking and opening the
 // device, the once-a-second presence poll, and giving everything back.
-#include "device/DeviceAttach.h"
+#include "device/win/DeviceAttach.h"
 
 #include <cwchar>
 #include <iterator>
 
 #include "device/DriverKey.h"
-#include "framework/WideText.h"
+#include "framework/win/WideText.h"
 
 namespace {
 constexpr char UnsuitableDevice[] = "Свойства устройства не подходят!";

@@ -1,4 +1,4 @@
-#include "ConsoleOutput.h"
+#include "win/ConsoleOutput.h"
 
 #include <windows.h>
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <exception>
 
-#include "app/GeneratorApp.h"
-#include "app/MessagePump.h"
+#include "app/win/GeneratorApp.h"
+#include "app/win/MessagePump.h"
 #include "resources/resource.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "help/TiledBitmap.h"
+#include "help/win/TiledBitmap.h"
 
 #include "help/DibLayout.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "device/GeneratorDevice.h"
+#include "device/win/GeneratorDevice.h"
 
 // Issues one request of `kind` (GeneratorKind). False only when there is no
 // device; a kind outside 0 to 3 sends nothing and still returns true.

@@ -9,8 +9,8 @@
 
 class ExitOnUnhandledFault {
 public:
-    ExitOnUnhandledFault() : previous_(SetUnhandledExceptionFilter(Exit)) {}
-    ~ExitOnUnhandledFault() { SetUnhandledExceptionFilter(previous_); }
+    ExitOnUnhandledFault() : previous(SetUnhandledExceptionFilter(Exit)) {}
+    ~ExitOnUnhandledFault() { SetUnhandledExceptionFilter(previous); }
     ExitOnUnhandledFault(const ExitOnUnhandledFault&) = delete;
     ExitOnUnhandledFault& operator=(const ExitOnUnhandledFault&) = delete;
 
@@ -20,5 +20,5 @@ private:
         std::fflush(stderr);
         ExitProcess(3);
     }
-    LPTOP_LEVEL_EXCEPTION_FILTER previous_;
+    LPTOP_LEVEL_EXCEPTION_FILTER previous;
 };

@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "device/GeneratorDevice.h"
-#include "framework/WindowObject.h"
+#include "device/win/GeneratorDevice.h"
+#include "framework/win/WindowObject.h"
 
 // The panel's timer 1: the once-a-second presence poll.
 constexpr UINT_PTR PresenceTimer = 1;

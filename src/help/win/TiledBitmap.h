@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "framework/GdiHandles.h"
+#include "framework/win/GdiHandles.h"
 
 class TiledBitmap {
 public:

@@ -1,4 +1,4 @@
-#include "framework/WideText.h"
+#include "framework/win/WideText.h"
 
 namespace {
 constexpr UINT Cyrillic = 1251;

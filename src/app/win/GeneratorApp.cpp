@@ -1,6 +1,7 @@
 // Start-up and teardown of the application object.
-#include "app/GeneratorApp.h"
+#include "app/win/GeneratorApp.h"
 
+#include "help/win/HoverHelp.h"
 #include "resources/resource.h"
 #include "settings/ConfigFiles.h"
 
@@ -77,6 +78,7 @@ int32_t GeneratorApp::OnCancel() {
 
 int32_t GeneratorApp::OnDestroy() {
     KillTimer(window, PresenceTimer);
+    hoverHelp.Stop();
     PostQuitMessage(0);
     return 0;
 }

@@ -3,8 +3,8 @@
 // auto-start switches) show the wait cursor while they run.
 #include <windows.h>
 
-#include "device/GeneratorCommands.h"
-#include "device/RequestGuard.h"
+#include "device/win/GeneratorCommands.h"
+#include "device/win/RequestGuard.h"
 
 namespace {
 // The board needs this long to settle after its auto-start mode changes.
@@ -16,13 +16,13 @@ void SleepPause(uint32_t milliseconds) { Sleep(milliseconds); }
 // that was showing, also when an exception leaves the request.
 class WaitCursor {
 public:
-    WaitCursor() : previous_(GetCursor()) { SetCursor(LoadCursorA(nullptr, IDC_WAIT)); }
-    ~WaitCursor() { SetCursor(previous_); }
+    WaitCursor() : previous(GetCursor()) { SetCursor(LoadCursorA(nullptr, IDC_WAIT)); }
+    ~WaitCursor() { SetCursor(previous); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
 private:
-    HCURSOR previous_;
+    HCURSOR previous;
 };
 
 void Send(IADCDevice* device, int32_t selector, DeviceRequest& request) {

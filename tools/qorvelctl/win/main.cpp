@@ -9,11 +9,11 @@
 #include <cstdio>
 #include <string>
 
-#include "ConsoleOutput.h"
+#include "win/ConsoleOutput.h"
 #include "CtlArguments.h"
-#include "device/DeviceAttach.h"
+#include "device/win/DeviceAttach.h"
 #include "device/DriverKey.h"
-#include "device/GeneratorCommands.h"
+#include "device/win/GeneratorCommands.h"
 #include "panel/DisplayText.h"
 #include "panel/PanelValues.h"
 #include "settings/ConfigFiles.h"

@@ -1,8 +1,8 @@
-#include "help/HelpBalloon.h"
+#include "help/win/HelpBalloon.h"
 
 #include <algorithm>
 
-#include "framework/WideText.h"
+#include "framework/win/WideText.h"
 
 namespace {
 constexpr UINT_PTR BalloonTimer = 1;

@@ -14,7 +14,7 @@
 
 #include "BoardLogReader.h"
 #include "UnhandledExit.h"
-#include "device/GeneratorCommands.h"
+#include "device/win/GeneratorCommands.h"
 #include "settings/SettingsValues.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "help/HoverHelp.h"
+#include "help/win/HoverHelp.h"
 
 #include <new>
 
@@ -42,11 +42,15 @@ bool IsOpenComboBox(HWND control) {
 }
 }  // namespace
 
-HoverHelp::~HoverHelp() {
+HoverHelp::~HoverHelp() { Stop(); }
+
+void HoverHelp::Stop() {
     Forget();
     if (hoverTimer != 0) {
         KillTimer(timerWindow, HoverTimerId);
         RemovePropA(timerWindow, TrackerProperty);
+        hoverTimer = 0;
+        timerWindow = nullptr;
     }
 }
 

@@ -3,13 +3,13 @@
 // and MoveTo. A dialog keeps its object in DWLP_USER, a popup in window
 // long 0; both are cleared at WM_NCDESTROY before OnFinalDestroy runs, so no
 // handler can reach an object whose window is being torn down.
-#include "framework/WindowObject.h"
+#include "framework/win/WindowObject.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "framework/Placement.h"
-#include "framework/WideText.h"
+#include "framework/win/WideText.h"
 
 namespace {
 constexpr char PopupClassName[] = "WindowsHelperClass";

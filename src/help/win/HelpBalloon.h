@@ -11,10 +11,10 @@
 #include <memory>
 #include <string>
 
-#include "framework/WindowObject.h"
+#include "framework/win/WindowObject.h"
 #include "help/BalloonGeometry.h"
-#include "framework/GdiHandles.h"
-#include "help/TiledBitmap.h"
+#include "framework/win/GdiHandles.h"
+#include "help/win/TiledBitmap.h"
 
 // What the hover tracker needs of a help popup.
 class IHelpPopup {

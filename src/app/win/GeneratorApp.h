@@ -3,15 +3,15 @@
 // the configuration and the saved state (settings), the driver library, the
 // device and the generator values (device). Its constructor runs the whole
 // start-up (settings, device, panel); its OnFinalDestroy the whole teardown.
-// The panel's handlers are members too; they live in panel/GeneratorPanel.cpp.
+// The panel's handlers are members too; they live in panel/win/GeneratorPanel.cpp.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
-#include "device/DeviceAttach.h"
-#include "framework/WindowObject.h"
+#include "device/win/DeviceAttach.h"
+#include "framework/win/WindowObject.h"
 #include "settings/SettingsValues.h"
 
 struct DisplayText;
@@ -43,7 +43,7 @@ private:
     int32_t OnCancel();
     int32_t OnDestroy();
 
-    // Panel handlers (panel/GeneratorPanel.cpp).
+    // Panel handlers (panel/win/GeneratorPanel.cpp).
     int32_t PollDevicePresence();
     int32_t InitPanel();
     int32_t OnStartBox();
