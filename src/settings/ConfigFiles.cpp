@@ -98,8 +98,8 @@ void WriteSavedState(const SavedState& state, const char* fileName)
 {
     // The file goes there even if this fails. The file system's own name
     // where start-up took one: the narrow one may have lost letters.
-    if (!state.workingDirectoryName.empty())
-        ChangeDirectory(state.workingDirectoryName);
+    if (state.workingDirectoryName)
+        ChangeDirectory(state.workingDirectoryName.get());
     else
         ChangeDirectory(state.workingDirectory);
     if (ReplaceWhole(state, fileName))

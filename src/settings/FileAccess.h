@@ -51,4 +51,7 @@ void RemoveFile(const char* fileName);
 // Makes directory the process's current directory; false when it cannot.
 // The narrow name is read in the system's code page on Windows.
 bool ChangeDirectory(const char* directory);
-bool ChangeDirectory(const SystemPath& directory);
+#if defined(_WIN32)
+// The file system's own name, whatever letters it holds.
+bool ChangeDirectory(const wchar_t* directory);
+#endif

@@ -73,8 +73,3 @@ bool ChangeDirectory(const char* directory)
 {
     return chdir(directory) == 0;
 }
-
-bool ChangeDirectory(const SystemPath& directory)
-{
-    return ChangeDirectory(directory.c_str());
-}

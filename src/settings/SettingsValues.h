@@ -6,14 +6,17 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 
-// A path as the file system names it: UTF-16 on Windows, bytes elsewhere.
+// A path as the file system names it, NUL-terminated: UTF-16 on Windows,
+// bytes elsewhere; null where none was taken. A buffer of its own rather than
+// a standard string, which would bring the standard library's exception
+// machinery into the programs, nearly doubling the release builds' size.
 #if defined(_WIN32)
-using SystemPath = std::wstring;
+using PathChar = wchar_t;
 #else
-using SystemPath = std::string;
+using PathChar = char;
 #endif
+using SystemPath = std::unique_ptr<PathChar[]>;
 
 // The ranges of the chosen values, held by the saved-state reader and by the
 // panel alike.
@@ -44,6 +47,6 @@ struct SavedState {
     // The same directory as the file system names it, for going back to it at
     // teardown: workingDirectory holds it in the system's code page, which
     // cannot spell every name (a Cyrillic folder on a Western Windows reads
-    // as "?"). Empty when start-up could not read it; workingDirectory serves then.
+    // as "?"). Null when start-up could not read it; workingDirectory serves then.
     SystemPath workingDirectoryName;
 };

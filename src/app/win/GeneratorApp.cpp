@@ -1,6 +1,8 @@
 // Start-up and teardown of the application object.
 #include "app/win/GeneratorApp.h"
 
+#include <new>
+
 #include "help/win/HoverHelp.h"
 #include "resources/resource.h"
 #include "settings/ConfigFiles.h"
@@ -18,9 +20,11 @@ GeneratorApp::GeneratorApp() {
     // And wide, whatever its length: the saved state goes back there.
     const DWORD wideLength = GetCurrentDirectoryW(0, nullptr);  // with the NUL
     if (wideLength > 1) {
-        workingDirectoryName.resize(wideLength);
-        const DWORD got = GetCurrentDirectoryW(wideLength, workingDirectoryName.data());
-        workingDirectoryName.resize(got < wideLength ? got : 0);
+        workingDirectoryName.reset(new (std::nothrow) wchar_t[wideLength]);
+        // 0 is a failure; as much as the length or more, a directory that
+        // changed meanwhile and no longer fits.
+        const DWORD got = workingDirectoryName ? GetCurrentDirectoryW(wideLength, workingDirectoryName.get()) : 0;
+        if (got == 0 || got >= wideLength) workingDirectoryName.reset();
     }
 
     // The settings come first: attach needs the device name, the device

@@ -1,18 +1,20 @@
 #include "framework/win/WideText.h"
 
+#include <new>
+
 namespace {
 constexpr UINT Cyrillic = 1251;
 }
 
-std::wstring WideFrom1251(const char* text) {
-    if (!text) return {};
-    // The length includes the NUL, which the string keeps out of its size.
-    const int length = MultiByteToWideChar(Cyrillic, 0, text, -1, nullptr, 0);
-    if (length <= 1) return {};
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(Cyrillic, 0, text, -1, wide.data(), length);
-    wide.resize(static_cast<size_t>(length) - 1);
-    return wide;
+WideText::WideText(const char* text1251) {
+    if (!text1251) return;
+    // The length includes the NUL.
+    const int units = MultiByteToWideChar(Cyrillic, 0, text1251, -1, nullptr, 0);
+    if (units <= 1) return;
+    text.reset(new (std::nothrow) wchar_t[static_cast<size_t>(units)]);
+    if (!text) return;
+    MultiByteToWideChar(Cyrillic, 0, text1251, -1, text.get(), units);
+    length = static_cast<size_t>(units) - 1;
 }
 
 HFONT CreateCyrillicFontLike(HGDIOBJ font) {

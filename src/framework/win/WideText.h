@@ -9,11 +9,28 @@
 
 #include <windows.h>
 
-#include <string>
+#include <cstddef>
+#include <memory>
 
-// The UTF-16 form of a NUL-terminated code page 1251 string; empty for null.
-// Each byte gives one UTF-16 unit, so offsets into the text stay valid.
-std::wstring WideFrom1251(const char* text);
+// A NUL-terminated UTF-16 text of its own. Not std::wstring: that brings the
+// standard library's exception machinery into the programs, nearly doubling
+// the size of the release builds.
+class WideText {
+public:
+    WideText() = default;
+    // The UTF-16 form of a NUL-terminated code page 1251 string; empty for
+    // null. Each byte gives one UTF-16 unit, so offsets into the text stay
+    // valid.
+    explicit WideText(const char* text1251);
+    const wchar_t* c_str() const { return text ? text.get() : L""; }
+    size_t size() const { return length; }
+
+private:
+    std::unique_ptr<wchar_t[]> text;
+    size_t length = 0;
+};
+
+inline WideText WideFrom1251(const char* text) { return WideText(text); }
 
 // A new font like `font` but with the Cyrillic character set; null when it
 // cannot be made. The system's fonts are made with its default character set,

@@ -1,6 +1,7 @@
 #include "help/win/HelpBalloon.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "framework/win/WideText.h"
 
@@ -55,10 +56,12 @@ HGDIOBJ HelpBalloon::Font() const {
     return textFont ? static_cast<HGDIOBJ>(textFont.get()) : GetStockObject(SYSTEM_FONT);
 }
 
-int32_t HelpBalloon::MeasureText(HWND owner, const char* text, const std::wstring& wide, Rect& measured) const {
+int32_t HelpBalloon::MeasureText(HWND owner, const char* text, const WideText& wide, Rect& measured) const {
     measured = {};
     const int32_t words = CountWords(text);
-    if (words == 0) return 0;
+    // The words are measured at their offsets in the wide form, which holds
+    // one unit a byte unless memory for it ran out.
+    if (words == 0 || wide.size() != std::strlen(text)) return 0;
 
     WindowDc dc(owner);
     SelectedObject font(dc.get(), Font());

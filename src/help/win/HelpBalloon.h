@@ -9,8 +9,7 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
-
+#include "framework/win/WideText.h"
 #include "framework/win/WindowObject.h"
 #include "help/BalloonGeometry.h"
 #include "framework/win/GdiHandles.h"
@@ -57,7 +56,7 @@ public:
     const char* balloonText = nullptr;  // the caller's string, not copied
     // balloonText in UTF-16, as it is measured, drawn and made the window's
     // text: narrow, it would be read in the system's code page.
-    std::wstring wideText;
+    WideText wideText;
     // The system font with the Cyrillic character set; the stock SYSTEM_FONT
     // where it cannot be made.
     GdiHandle<HFONT> textFont;
@@ -75,7 +74,7 @@ private:
     // Lays the text out in the system font; `measured` gets the window-sized
     // rectangle. Returns the word count (0: nothing measured).
     // `wide` is `text` in UTF-16, character for character.
-    int32_t MeasureText(HWND owner, const char* text, const std::wstring& wide, Rect& measured) const;
+    int32_t MeasureText(HWND owner, const char* text, const WideText& wide, Rect& measured) const;
     HGDIOBJ Font() const;
     void ApplyShape();
     // Where OnPaint draws the lines: textRect, a little wider (dc has the

@@ -80,7 +80,7 @@ bool ChangeDirectory(const char* directory)
     return SetCurrentDirectoryA(directory) != FALSE;
 }
 
-bool ChangeDirectory(const SystemPath& directory)
+bool ChangeDirectory(const wchar_t* directory)
 {
-    return SetCurrentDirectoryW(directory.c_str()) != FALSE;
+    return SetCurrentDirectoryW(directory) != FALSE;
 }

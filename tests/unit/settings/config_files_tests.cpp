@@ -4,6 +4,7 @@
 // rewrite in place when that replacement fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -270,7 +271,9 @@ TEST_F(SettingsFiles, TheDirectorysOwnNameWinsOverTheNarrowOne)
     SavedState state = StateInto(directory);
     std::strncpy(state.workingDirectory, (directory.Path() / "????????? ?????").string().c_str(),
                  sizeof state.workingDirectory - 1);
-    state.workingDirectoryName = folder.native();
+    const auto& name = folder.native();
+    state.workingDirectoryName = std::make_unique<PathChar[]>(name.size() + 1);
+    std::copy(name.begin(), name.end(), state.workingDirectoryName.get());
     WriteSavedState(state, "QorvelGen.sav");
     // Read by its path, not by a narrow name (which on Windows is the code page's).
     std::ifstream written(folder / "QorvelGen.sav", std::ios::binary);
