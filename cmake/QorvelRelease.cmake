@@ -17,6 +17,10 @@ add_link_options(-Wl,--gc-sections)
 # floating-point options are recorded with each function.
 add_compile_options(-fno-rtti)
 set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON)
+# The objects keep their ordinary code beside the optimiser's form, so that a
+# program linked without link-time optimisation (qorvelctl) takes the same
+# libraries whole, not a mix of the two forms, which the i686 linker refuses.
+add_compile_options(-ffat-lto-objects)
 set(CMAKE_POLICY_DEFAULT_CMP0069 NEW)  # also in the bundled test framework's files
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   # The i686 programs leave out the C runtime's call-frame tables (see the
