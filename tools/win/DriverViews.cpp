@@ -7,32 +7,11 @@
 #include <vector>
 
 #include "DriverCheck.h"
+#include "win/ConsoleOutput.h"
 #include "device/AdcDevice.h"
 #include "device/DriverKey.h"
 
 namespace {
-
-std::wstring Wide(const char* text, UINT codePage)
-{
-    const int length = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-    if (length <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, text, -1, wide.data(), length);
-    wide.resize(static_cast<size_t>(length) - 1);
-    return wide;
-}
-
-std::string Utf8(const wchar_t* text, size_t length)
-{
-    if (length == 0)
-        return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), size, nullptr, nullptr);
-    return utf8;
-}
 
 void ReadDriverFile(const std::wstring& path, DriverView& view)
 {
@@ -113,7 +92,7 @@ void ReadView(const std::wstring& keyPath, DriverView& view)
                 view.pathIsText = true;
                 view.pathType = type;
                 view.pathLength = length;
-                view.path = Utf8(text.data(), length);
+                view.path = Utf8FromWide(text.data(), length);
                 if (type == REG_SZ && length <= MaxDriverPathLength)
                     ReadDriverFile(std::wstring(text.data(), length), view);
             }
@@ -139,7 +118,7 @@ bool InspectDriverViews(const char* deviceName, DriverView& own, DriverView& oth
     BuildDriverKeyPath(deviceName, keyPath, sizeof keyPath);
     // The device name is the program's code page 1251 text, whatever the
     // system's code page.
-    const std::wstring key = Wide(keyPath, 1251);
+    const std::wstring key = WideFrom(keyPath, Cp1251);
     own = DriverView{};
     other = DriverView{};
     own.bits = sizeof(void*) == 8 ? 64 : 32;
@@ -153,21 +132,11 @@ bool InspectDriverViews(const char* deviceName, DriverView& own, DriverView& oth
 
 std::string DisplayText1251(const char* text)
 {
-    const std::wstring wide = Wide(text, 1251);
-    return Utf8(wide.data(), wide.size());
+    return Utf8From1251(text);
 }
 
 void PrintText(const std::string& text)
 {
-    std::fflush(stdout);
-    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD mode = 0;
-    if (GetConsoleMode(out, &mode)) {
-        // A console shows wide characters whatever its code page.
-        const std::wstring wide = Wide(text.c_str(), CP_UTF8);
-        DWORD written = 0;
-        WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        return;
-    }
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);  // what qorvelcfg printed before, through the C runtime
+    Print(OutputStream::Standard, text, Utf8);
 }

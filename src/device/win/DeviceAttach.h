@@ -25,11 +25,11 @@ protected:
 // before the panel exists the box has no owner and an empty caption.
 class MessageBoxReport final : public AttachReport {
 public:
-    explicit MessageBoxReport(WindowObject& owner) : owner_(owner) {}
-    void DeviceRefused(const char* message) override { owner_.ShowMessage(message, MB_OK | MB_ICONHAND); }
+    explicit MessageBoxReport(WindowObject& messageOwner) : owner(messageOwner) {}
+    void DeviceRefused(const char* message) override { owner.ShowMessage(message, MB_OK | MB_ICONHAND); }
 
 private:
-    WindowObject& owner_;
+    WindowObject& owner;
 };
 
 // Finds the driver of deviceName, opens device number deviceNumber and

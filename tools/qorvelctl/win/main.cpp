@@ -54,8 +54,8 @@ std::string OneLine(const DisplayText& display) {
 
 class Session {
 public:
-    explicit Session(const CtlArguments& arguments) : arguments_(arguments) {
-        result_["command"] = CommandName(arguments.command);
+    explicit Session(const CtlArguments& arguments) : options(arguments) {
+        summary["command"] = CommandName(arguments.command);
     }
 
     int Run();
@@ -68,7 +68,7 @@ private:
         Print(OutputStream::Error, message, Cp1251);
         std::string text = Utf8From1251(message);
         while (!text.empty() && text.back() == '\n') text.pop_back();
-        result_["message"] = text;
+        summary["message"] = text;
         return Finish(exitCode, outcome);
     }
     bool Attach(int& exitCode);
@@ -76,29 +76,29 @@ private:
     void ApplyRate();
     bool Reload(bool write, int& exitCode);
     void ReportChannels();
-    void Line(const std::string& text) { text_ += text + "\n"; }
+    void Line(const std::string& text) { printed += text + "\n"; }
 
-    const CtlArguments& arguments_;
-    CtlState state_;
-    nlohmann::json result_;
-    std::string text_;
+    const CtlArguments& options;
+    CtlState record;
+    nlohmann::json summary;
+    std::string printed;
 };
 
 bool Session::Attach(int& exitCode) {
     ConsoleReport report;
-    if (AttachDevice(state_, state_.DeviceName, state_.Device, state_.ADCRange, state_.DACRange, report)) {
-        result_["device"] = {{"name", Utf8From1251(state_.DeviceName)},
-                             {"number", state_.Device},
-                             {"serial", state_.deviceInfo},
-                             {"adcRange", state_.ADCRange},
-                             {"dacRange", state_.DACRange}};
+    if (AttachDevice(record, record.DeviceName, record.Device, record.ADCRange, record.DACRange, report)) {
+        summary["device"] = {{"name", Utf8From1251(record.DeviceName)},
+                             {"number", record.Device},
+                             {"serial", record.deviceInfo},
+                             {"adcRange", record.ADCRange},
+                             {"dacRange", record.DACRange}};
         return true;
     }
     // The panel ends silently where no driver answers; a script is told
     // where the program looked.
     if (report.message.empty()) {
         char key[512];
-        BuildDriverKeyPath(state_.DeviceName, key, sizeof key);
+        BuildDriverKeyPath(record.DeviceName, key, sizeof key);
         report.message = "qorvelctl: no board driver answers at HKEY_LOCAL_MACHINE\\" + std::string(key) +
                          " (value \"path\")";
     }
@@ -109,38 +109,38 @@ bool Session::Attach(int& exitCode) {
 // The values the command was given over those of the saved state, held in
 // the panel's ranges as the panel holds them.
 bool Session::TakeChosenValues(int& exitCode) {
-    if (arguments_.rateGiven) state_.FreqIndex = arguments_.rate;
-    int32_t* amplitudes[2] = {&state_.AmplitudeIndex1, &state_.AmplitudeIndex2};
-    int32_t* modes[2] = {&state_.ModeIndex1, &state_.ModeIndex2};
+    if (options.rateGiven) record.FreqIndex = options.rate;
+    int32_t* amplitudes[2] = {&record.AmplitudeIndex1, &record.AmplitudeIndex2};
+    int32_t* modes[2] = {&record.ModeIndex1, &record.ModeIndex2};
     for (int channel = 0; channel < 2; ++channel) {
-        if (arguments_.amplitudeGiven[channel]) *amplitudes[channel] = arguments_.amplitude[channel];
-        if (arguments_.periodsGiven[channel]) *modes[channel] = arguments_.periods[channel] - 1;
-        if (!arguments_.voltsGiven[channel]) continue;
+        if (options.amplitudeGiven[channel]) *amplitudes[channel] = options.amplitude[channel];
+        if (options.periodsGiven[channel]) *modes[channel] = options.periods[channel] - 1;
+        if (!options.voltsGiven[channel]) continue;
         // Volts need the DAC range, known only once the board is attached;
         // still nothing has been sent.
         std::string problem;
         const char* option = channel == 0 ? "--volts1" : "--volts2";
-        if (!VoltsToCode(option, arguments_.volts[channel], state_.DACRange, *amplitudes[channel], problem)) {
+        if (!VoltsToCode(option, options.volts[channel], record.DACRange, *amplitudes[channel], problem)) {
             exitCode = Fail(CtlExit::BadArguments, "bad arguments", problem);
             return false;
         }
     }
-    ClampChosenValues(state_, state_.appliedAmplitude1, state_.appliedAmplitude2);
+    ClampChosenValues(record, record.appliedAmplitude1, record.appliedAmplitude2);
     return true;
 }
 
 // As every change on the panel: the chosen rate applied, the board's own
 // taken back.
 void Session::ApplyRate() {
-    state_.samplingFrequency = state_.FreqIndex;
-    ApplySamplingFrequency(state_, state_.samplingFrequency);
-    result_["rateRequested"] = state_.FreqIndex;
-    result_["rate"] = state_.samplingFrequency;
-    Line("rate    " + OneLine(FrequencyDisplay(state_.samplingFrequency)));
+    record.samplingFrequency = record.FreqIndex;
+    ApplySamplingFrequency(record, record.samplingFrequency);
+    summary["rateRequested"] = record.FreqIndex;
+    summary["rate"] = record.samplingFrequency;
+    Line("rate    " + OneLine(FrequencyDisplay(record.samplingFrequency)));
 }
 
 bool Session::Reload(bool write, int& exitCode) {
-    if (ReloadGenerator(state_, state_.ModeIndex1, state_.ModeIndex2, write)) return true;
+    if (ReloadGenerator(record, record.ModeIndex1, record.ModeIndex2, write)) return true;
     exitCode = Fail(CtlExit::DriverFault, "driver fault",
                     std::string("qorvelctl: the driver faulted inside the ") + (write ? "write" : "run") +
                         " request; caught, the board's state is unknown\n");
@@ -148,43 +148,43 @@ bool Session::Reload(bool write, int& exitCode) {
 }
 
 void Session::ReportChannels() {
-    const int32_t applied[2] = {state_.appliedAmplitude1, state_.appliedAmplitude2};
-    const int32_t modes[2] = {state_.ModeIndex1, state_.ModeIndex2};
+    const int32_t applied[2] = {record.appliedAmplitude1, record.appliedAmplitude2};
+    const int32_t modes[2] = {record.ModeIndex1, record.ModeIndex2};
     nlohmann::json channels = nlohmann::json::array();
     for (int channel = 0; channel < 2; ++channel) {
         channels.push_back({{"amplitude", applied[channel]},
-                            {"volts", applied[channel] * (state_.DACRange / 32768.0)},
+                            {"volts", applied[channel] * (record.DACRange / 32768.0)},
                             {"periods", modes[channel] + 1},
-                            {"frequency", (modes[channel] + 1) * state_.samplingFrequency * 0.001}});
+                            {"frequency", (modes[channel] + 1) * record.samplingFrequency * 0.001}});
         Line("DAC" + std::to_string(channel + 1) + "    " +
-             OneLine(ChannelDisplay(applied[channel], state_.DACRange, modes[channel], state_.samplingFrequency)) +
+             OneLine(ChannelDisplay(applied[channel], record.DACRange, modes[channel], record.samplingFrequency)) +
              "  (" + std::to_string(modes[channel] + 1) + (modes[channel] ? " periods)" : " period)"));
     }
-    result_["channels"] = channels;
+    summary["channels"] = channels;
 }
 
 int Session::Run() {
-    if (!arguments_.directory.empty() && !SetCurrentDirectoryA(arguments_.directory.c_str()))
+    if (!options.directory.empty() && !SetCurrentDirectoryA(options.directory.c_str()))
         return Fail(CtlExit::BadArguments, "bad arguments",
-                    "qorvelctl: --dir: cannot enter the folder " + arguments_.directory + "\n");
+                    "qorvelctl: --dir: cannot enter the folder " + options.directory + "\n");
     // As the panel: the files by their names in the folder it started in.
-    const DWORD length = GetCurrentDirectoryA(sizeof state_.workingDirectory, state_.workingDirectory);
-    if (length == 0 || length >= sizeof state_.workingDirectory) state_.workingDirectory[0] = '\0';
-    ReadConfiguration(state_, ConfigurationFile);
-    ReadSavedState(state_, SavedStateFile);
+    const DWORD length = GetCurrentDirectoryA(sizeof record.workingDirectory, record.workingDirectory);
+    if (length == 0 || length >= sizeof record.workingDirectory) record.workingDirectory[0] = '\0';
+    ReadConfiguration(record, ConfigurationFile);
+    ReadSavedState(record, SavedStateFile);
 
     int exitCode = CtlExit::Done;
     if (!Attach(exitCode)) return exitCode;
     if (!TakeChosenValues(exitCode)) return exitCode;
-    switch (arguments_.command) {
+    switch (options.command) {
     case CtlCommand::Status: {
         uint32_t present = 1;  // a driver that leaves it untouched counts as present, as in the panel's poll
-        state_.device->table->GetInfo(state_.device, InfoItem::Presence, &present);
-        result_["device"]["present"] = present != 0;
+        record.device->table->GetInfo(record.device, InfoItem::Presence, &present);
+        summary["device"]["present"] = present != 0;
         char ranges[128];
-        std::snprintf(ranges, sizeof ranges, "ADC range %g V, DAC range %g V", state_.ADCRange, state_.DACRange);
-        Line("device  " + std::string(state_.DeviceName) + ", number " + std::to_string(state_.Device));
-        Line("serial  " + std::to_string(state_.deviceInfo));
+        std::snprintf(ranges, sizeof ranges, "ADC range %g V, DAC range %g V", record.ADCRange, record.DACRange);
+        Line("device  " + std::string(record.DeviceName) + ", number " + std::to_string(record.Device));
+        Line("serial  " + std::to_string(record.deviceInfo));
         Line(std::string("ranges  ") + ranges);
         Line(std::string("present ") + (present ? "yes" : "no"));
         break;
@@ -197,41 +197,41 @@ int Session::Run() {
         break;
     case CtlCommand::Rate:
         ApplyRate();
-        result_["run"] = arguments_.run;
-        if (arguments_.run && !Reload(false, exitCode)) return exitCode;
-        if (arguments_.run) Line("running the block in the board");
+        summary["run"] = options.run;
+        if (options.run && !Reload(false, exitCode)) return exitCode;
+        if (options.run) Line("running the block in the board");
         break;
     case CtlCommand::Stop:
-        StopGenerator(state_);
+        StopGenerator(record);
         Line("stopped");
         break;
     case CtlCommand::AutoStart:
         // The panel's buttons: the controls applied (rate, stop), then the
         // switch, which the board takes in a second.
         ApplyRate();
-        StopGenerator(state_);
-        GeneratorCommand(state_, arguments_.autoStartOn ? AutoStartOn : AutoStartOff, state_.samplingFrequency);
-        result_["autoStart"] = arguments_.autoStartOn ? "on" : "off";
-        Line(std::string("auto-start ") + (arguments_.autoStartOn ? "on" : "off"));
+        StopGenerator(record);
+        GeneratorCommand(record, options.autoStartOn ? AutoStartOn : AutoStartOff, record.samplingFrequency);
+        summary["autoStart"] = options.autoStartOn ? "on" : "off";
+        Line(std::string("auto-start ") + (options.autoStartOn ? "on" : "off"));
         break;
     }
-    if (arguments_.save) {
+    if (options.save) {
         // As the panel at exit: the device goes first, then the file.
-        ReleaseDevice(state_);
-        WriteSavedState(state_, SavedStateFile);
-        result_["saved"] = true;
+        ReleaseDevice(record);
+        WriteSavedState(record, SavedStateFile);
+        summary["saved"] = true;
         Line(std::string("saved   ") + SavedStateFile);
     }
     return Finish(CtlExit::Done, "done");
 }
 
 int Session::Finish(int exitCode, const char* outcome) {
-    result_["result"] = outcome;
-    result_["exit"] = exitCode;
-    if (arguments_.json)
-        Print(OutputStream::Standard, result_.dump() + "\n", Utf8);
+    summary["result"] = outcome;
+    summary["exit"] = exitCode;
+    if (options.json)
+        Print(OutputStream::Standard, summary.dump() + "\n", Utf8);
     else
-        Print(OutputStream::Standard, text_, Cp1251);
+        Print(OutputStream::Standard, printed, Cp1251);
     return exitCode;
 }
 }  // namespace
