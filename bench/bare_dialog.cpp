@@ -13,11 +13,8 @@ INT_PTR CALLBACK BareDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL) DestroyWindow(dialog);
         return TRUE;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return TRUE;
-    default:
-        return FALSE;
+    case WM_DESTROY: PostQuitMessage(0); return TRUE;
+    default: return FALSE;
     }
 }
 }  // namespace

@@ -38,10 +38,13 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM data) {
 double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
 }
 
-bool FileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const char* path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,7 +61,8 @@ int main(int argc, char** argv) {
 
     LARGE_INTEGER started, now;
     QueryPerformanceCounter(&started);
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child)) {
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &child)) {
         std::fprintf(stderr, "cannot start %s\n", argv[1]);
         return 1;
     }
@@ -90,7 +94,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < notifications; ++i) {
         const int position = 1000 + (i % 2) * 1000;  // alternates, so every step changes the rate
         SendMessageA(slider, TBM_SETPOS, TRUE, position);
-        SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position), reinterpret_cast<LPARAM>(slider));
+        SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
+                     reinterpret_cast<LPARAM>(slider));
     }
     QueryPerformanceCounter(&now);
     if (argc == 5) {
@@ -101,7 +106,8 @@ int main(int argc, char** argv) {
 
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     DWORD code = 1;
-    if (WaitForSingleObject(child.hProcess, 10000) == WAIT_OBJECT_0) GetExitCodeProcess(child.hProcess, &code);
+    if (WaitForSingleObject(child.hProcess, 10000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(child.hProcess, &code);
     std::printf("exit %lu\n", static_cast<unsigned long>(code));
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);

@@ -17,8 +17,12 @@ std::string Real(T value) {
 }
 }  // namespace
 
-std::string FormatReal(double value) { return Real(value); }
-std::string FormatReal(float value) { return Real(value); }
+std::string FormatReal(double value) {
+    return Real(value);
+}
+std::string FormatReal(float value) {
+    return Real(value);
+}
 
 JsonLine::JsonLine(int64_t milliseconds, const char* op) : line(1, '{') {
     Signed("t", milliseconds);

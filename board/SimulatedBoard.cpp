@@ -48,13 +48,20 @@ std::optional<BoardFault> ParseFault(std::string_view text) {
     if (colon == std::string_view::npos) return std::nullopt;
     const std::string_view request = text.substr(0, colon), kind = text.substr(colon + 1);
     BoardFault fault{};
-    if (request == "write") fault.request = FaultRequest::Write;
-    else if (request == "run") fault.request = FaultRequest::Run;
-    else return std::nullopt;
-    if (kind == "access") fault.kind = FaultKind::Access;
-    else if (kind == "divide") fault.kind = FaultKind::Divide;
-    else if (kind == "cxx") fault.kind = FaultKind::ForeignCxx;
-    else return std::nullopt;
+    if (request == "write")
+        fault.request = FaultRequest::Write;
+    else if (request == "run")
+        fault.request = FaultRequest::Run;
+    else
+        return std::nullopt;
+    if (kind == "access")
+        fault.kind = FaultKind::Access;
+    else if (kind == "divide")
+        fault.kind = FaultKind::Divide;
+    else if (kind == "cxx")
+        fault.kind = FaultKind::ForeignCxx;
+    else
+        return std::nullopt;
     return fault;
 }
 }  // namespace
@@ -72,7 +79,8 @@ BoardSettings ReadBoardSettings(const EnvironmentLookup& lookup) {
     const std::string record = read("VBOARD_INFO21");
     if (record == "bad") settings.driverRecord = DriverRecordAnswer::Bad;
     if (record == "none") settings.driverRecord = DriverRecordAnswer::None;
-    if (const auto value = ParseReal(read("VBOARD_ADC_RANGE"))) settings.adcRange = static_cast<float>(*value);
+    if (const auto value = ParseReal(read("VBOARD_ADC_RANGE")))
+        settings.adcRange = static_cast<float>(*value);
     if (const auto value = ParseUnsigned(read("VBOARD_GONE_AFTER"))) settings.goneAfter = *value;
     if (const auto value = ParseReal(read("VBOARD_RATE"))) settings.fixedRate = *value;
     settings.createFails = read("VBOARD_CREATE") == "fail";
@@ -86,7 +94,8 @@ BoardLog::BoardLog(const std::string& path) : start(std::chrono::steady_clock::n
 }
 
 int64_t BoardLog::Elapsed() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 void BoardLog::Write(const std::string& line) {
@@ -109,7 +118,10 @@ SimulatedBoard::SimulatedBoard(BoardSettings chosen, BoardLog opened)
 
 int32_t SimulatedBoard::Open(int32_t device, int32_t a, int32_t b, int32_t c) {
     const int32_t args[] = {device, a, b, c};
-    log.Write(JsonLine(log.Elapsed(), "Open").SignedArray("args", args, 4).Signed("result", settings.openResult).Finish());
+    log.Write(JsonLine(log.Elapsed(), "Open")
+                  .SignedArray("args", args, 4)
+                  .Signed("result", settings.openResult)
+                  .Finish());
     return settings.openResult;
 }
 
@@ -145,10 +157,8 @@ int32_t SimulatedBoard::Setup(int32_t selector, DeviceRequest* request) {
         if (generator.playing) generator.playRate = rate;
         return 1;
     }
-    case SetupGenerator:
-        return GeneratorCommand(*request, request->Buffer, valueCount);
-    default:
-        return 0;
+    case SetupGenerator: return GeneratorCommand(*request, request->Buffer, valueCount);
+    default: return 0;
     }
 }
 
@@ -160,7 +170,8 @@ std::optional<FaultKind> SimulatedBoard::FaultFor(int32_t selector, const Device
     return settings.fault->kind;
 }
 
-int32_t SimulatedBoard::GeneratorCommand(const DeviceRequest& request, const int16_t* values, size_t valueCount) {
+int32_t SimulatedBoard::GeneratorCommand(const DeviceRequest& request, const int16_t* values,
+                                         size_t valueCount) {
     switch (request.Mode) {
     case RequestMode::RunOrWrite:
         if (IsWrite(request)) {
@@ -172,19 +183,14 @@ int32_t SimulatedBoard::GeneratorCommand(const DeviceRequest& request, const int
         generator.playRate = request.Frequency;
         generator.playCount = request.Count;
         return 1;
-    case RequestMode::Stop:
-        generator.playing = false;
-        return 1;
+    case RequestMode::Stop: generator.playing = false; return 1;
     case RequestMode::AutoStartOn:
         generator.autoStart = true;
         generator.autoStartRate = request.Frequency;
         generator.autoStartCount = request.Count;
         return 1;
-    case RequestMode::AutoStartOff:
-        generator.autoStart = false;
-        return 1;
-    default:
-        return 0;
+    case RequestMode::AutoStartOff: generator.autoStart = false; return 1;
+    default: return 0;
     }
 }
 
@@ -204,10 +210,8 @@ int32_t SimulatedBoard::GetInfo(uint32_t item, void* variable) {
     if (!variable) return answer(0, [&] { line.Null("value"); });
 
     switch (item) {
-    case InfoItem::Capabilities:
-        return storeWord(settings.capabilities);
-    case InfoItem::SerialNumber:
-        return storeWord(BoardSerialNumber);
+    case InfoItem::Capabilities: return storeWord(settings.capabilities);
+    case InfoItem::SerialNumber: return storeWord(BoardSerialNumber);
     case InfoItem::DriverRecord: {
         if (settings.driverRecord == DriverRecordAnswer::None) return answer(0, [&] { line.Null("value"); });
         const uint32_t* record = driverRecord.data();
@@ -224,8 +228,7 @@ int32_t SimulatedBoard::GetInfo(uint32_t item, void* variable) {
         std::memcpy(variable, &value, sizeof value);
         return answer(present ? 1 : 0, [&] { line.Unsigned("value", value); });
     }
-    default:
-        return answer(0, [&] { line.Null("value"); });
+    default: return answer(0, [&] { line.Null("value"); });
     }
 }
 

@@ -29,16 +29,16 @@ struct BoardFault {
 };
 
 struct BoardSettings {
-    std::string logPath;                 // VBOARD_LOG; empty: no log
-    uint32_t capabilities = 1;           // VBOARD_INFO17
-    int32_t openResult = 1;              // VBOARD_OPEN
+    std::string logPath;                                       // VBOARD_LOG; empty: no log
+    uint32_t capabilities = 1;                                 // VBOARD_INFO17
+    int32_t openResult = 1;                                    // VBOARD_OPEN
     DriverRecordAnswer driverRecord = DriverRecordAnswer::Ok;  // VBOARD_INFO21
-    float adcRange = 10.0f;              // VBOARD_ADC_RANGE, volts
-    std::optional<uint64_t> goneAfter;   // VBOARD_GONE_AFTER: presence calls answered 1
-    std::optional<double> fixedRate;     // VBOARD_RATE: the rate selector 0 reads back
-    bool createFails = false;            // VBOARD_CREATE=fail
-    std::string openDirectory;           // VBOARD_CHDIR: made current by Open
-    std::optional<BoardFault> fault;     // VBOARD_FAULT=write|run:access|divide|cxx
+    float adcRange = 10.0f;                                    // VBOARD_ADC_RANGE, volts
+    std::optional<uint64_t> goneAfter;                         // VBOARD_GONE_AFTER: presence calls answered 1
+    std::optional<double> fixedRate;                           // VBOARD_RATE: the rate selector 0 reads back
+    bool createFails = false;                                  // VBOARD_CREATE=fail
+    std::string openDirectory;                                 // VBOARD_CHDIR: made current by Open
+    std::optional<BoardFault> fault;                           // VBOARD_FAULT=write|run:access|divide|cxx
 };
 
 // A variable's value, or nothing when it is not set.
@@ -70,7 +70,7 @@ struct GeneratorStatus {
     bool playing = false;
     double playRate = 0.0;
     uint32_t playCount = 0;
-    bool autoStart = false;      // the power-on auto-start mode
+    bool autoStart = false;  // the power-on auto-start mode
     double autoStartRate = 0.0;
     uint32_t autoStartCount = 0;
 };

@@ -12,22 +12,18 @@
 
 namespace {
 
-void Require(bool condition)
-{
-    if (!condition)
-        std::abort();
+void Require(bool condition) {
+    if (!condition) std::abort();
 }
 
 // Keys from the raw input: each of its first lines whole (spaces, long keys)
 // and its first word, plus the empty key for line iteration.
-std::vector<std::string> KeysFrom(const char* data, size_t size)
-{
+std::vector<std::string> KeysFrom(const char* data, size_t size) {
     std::vector<std::string> keys = {"", "FreqSIN", "DeviceName"};
     size_t start = 0;
     while (start < size && keys.size() < 24) {
         size_t end = start;
-        while (end < size && data[end] != '\n')
-            ++end;
+        while (end < size && data[end] != '\n') ++end;
         std::string line(data + start, std::min<size_t>(end - start, 300));
         line = line.c_str();  // a NUL ends a key
         keys.push_back(line);
@@ -39,13 +35,11 @@ std::vector<std::string> KeysFrom(const char* data, size_t size)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto* bytes = reinterpret_cast<const char*>(data);
     SettingsReader reader(bytes, size);
     Require(reader.Loaded() == (size > 0 && size <= static_cast<size_t>(MaxSettingsSize)));
-    if (!reader.Loaded())
-        return 0;
+    if (!reader.Loaded()) return 0;
     Require(reader.Length() == static_cast<int32_t>(size) && reader.Text()[size] == '\0');
 
     for (const std::string& key : KeysFrom(bytes, size)) {
@@ -68,8 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             reader.ReadDoubleList(key.c_str(), values.data(), static_cast<int32_t>(values.size()));
         Require(stored == count);
         // (The empty key iterates lines, so a second read sees the next one.)
-        if (count > 1 && !key.empty())
-            Require(reader.ReadDoubleList(key.c_str(), values.data(), 1) == 1);
+        if (count > 1 && !key.empty()) Require(reader.ReadDoubleList(key.c_str(), values.data(), 1) == 1);
 
         int32_t lineEnd = 0;
         int32_t position = 0;

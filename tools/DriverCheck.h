@@ -21,23 +21,35 @@ enum class FileState { Found, Missing, Unreadable, TooLarge };
 
 // What one registry view holds under the driver's key, and the file it names.
 struct DriverView {
-    int bits = 64;              // 32 or 64: the programs of these bits read this view
-    bool exists = true;         // false for the 64-bit view on 32-bit Windows
+    int bits = 64;       // 32 or 64: the programs of these bits read this view
+    bool exists = true;  // false for the 64-bit view on 32-bit Windows
     KeyState key = KeyState::Missing;
-    uint32_t keyError = 0;      // the registry's error code when Unreadable
-    bool hasPath = false;       // the key has a value "path"
-    uint32_t pathType = 0;      // its registry type (1 REG_SZ)
-    bool pathIsText = false;    // a string type, so path holds its text
-    std::string path;           // UTF-8, up to its first NUL
-    size_t pathLength = 0;      // in characters
+    uint32_t keyError = 0;    // the registry's error code when Unreadable
+    bool hasPath = false;     // the key has a value "path"
+    uint32_t pathType = 0;    // its registry type (1 REG_SZ)
+    bool pathIsText = false;  // a string type, so path holds its text
+    std::string path;         // UTF-8, up to its first NUL
+    size_t pathLength = 0;    // in characters
     FileState file = FileState::Missing;
-    uint32_t fileError = 0;     // the system's error code when Unreadable
-    PeImage image;              // when Found
+    uint32_t fileError = 0;  // the system's error code when Unreadable
+    PeImage image;           // when Found
 };
 
 enum class DriverProblem {
-    None, NoView, NoKey, KeyUnreadable, NoPath, PathNotText, PathTooLong,
-    NoFile, FileUnreadable, FileTooLarge, NotPe, Damaged, OtherMachine, NoFactory,
+    None,
+    NoView,
+    NoKey,
+    KeyUnreadable,
+    NoPath,
+    PathNotText,
+    PathTooLong,
+    NoFile,
+    FileUnreadable,
+    FileTooLarge,
+    NotPe,
+    Damaged,
+    OtherMachine,
+    NoFactory,
 };
 
 // The first reason why a program of view.bits, reading this view, would not

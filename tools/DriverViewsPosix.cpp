@@ -4,17 +4,14 @@
 
 #include "DriverCheck.h"
 
-bool InspectDriverViews(const char*, DriverView&, DriverView&)
-{
+bool InspectDriverViews(const char*, DriverView&, DriverView&) {
     return false;
 }
 
-std::string DisplayText1251(const char* text)
-{
+std::string DisplayText1251(const char* text) {
     return text;
 }
 
-void PrintText(const std::string& text)
-{
+void PrintText(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
 }

@@ -10,17 +10,13 @@ struct Bytes {
     size_t size;
 
     bool Has(uint64_t offset, uint64_t length) const { return offset <= size && length <= size - offset; }
-    bool U16(uint64_t offset, uint16_t& value) const
-    {
-        if (!Has(offset, 2))
-            return false;
+    bool U16(uint64_t offset, uint16_t& value) const {
+        if (!Has(offset, 2)) return false;
         value = static_cast<uint16_t>(data[offset] | data[offset + 1] << 8);
         return true;
     }
-    bool U32(uint64_t offset, uint32_t& value) const
-    {
-        if (!Has(offset, 4))
-            return false;
+    bool U32(uint64_t offset, uint32_t& value) const {
+        if (!Has(offset, 4)) return false;
         value = static_cast<uint32_t>(data[offset]) | static_cast<uint32_t>(data[offset + 1]) << 8 |
                 static_cast<uint32_t>(data[offset + 2]) << 16 | static_cast<uint32_t>(data[offset + 3]) << 24;
         return true;
@@ -39,12 +35,12 @@ constexpr uint32_t MaxSections = 96;  // the loader's own limit
 
 // The file offset of a relative virtual address, through the section that
 // holds it; false when no section's raw data holds it.
-bool FileOffset(const Section* sections, uint16_t count, uint32_t rva, uint64_t& offset)
-{
+bool FileOffset(const Section* sections, uint16_t count, uint32_t rva, uint64_t& offset) {
     for (uint16_t i = 0; i < count; ++i) {
         const Section& s = sections[i];
         const uint32_t extent = s.virtualSize != 0 ? s.virtualSize : s.rawSize;
-        if (rva >= s.virtualAddress && rva - s.virtualAddress < extent && rva - s.virtualAddress < s.rawSize) {
+        if (rva >= s.virtualAddress && rva - s.virtualAddress < extent &&
+            rva - s.virtualAddress < s.rawSize) {
             offset = static_cast<uint64_t>(s.rawOffset) + (rva - s.virtualAddress);
             return true;
         }
@@ -53,11 +49,9 @@ bool FileOffset(const Section* sections, uint16_t count, uint32_t rva, uint64_t&
 }
 
 // Whether the zero-terminated name at offset equals name.
-bool NameAt(const Bytes& image, uint64_t offset, const char* name, bool& equal)
-{
+bool NameAt(const Bytes& image, uint64_t offset, const char* name, bool& equal) {
     const size_t length = std::strlen(name);
-    if (!image.Has(offset, 1))
-        return false;
+    if (!image.Has(offset, 1)) return false;
     // A name shorter than the file's remainder is compared with its terminator.
     if (image.Has(offset, length + 1)) {
         equal = std::memcmp(image.data + offset, name, length) == 0 && image.data[offset + length] == 0;
@@ -69,8 +63,7 @@ bool NameAt(const Bytes& image, uint64_t offset, const char* name, bool& equal)
 
 }  // namespace
 
-PeImage ReadPeImage(const uint8_t* data, size_t size, const char* exportName)
-{
+PeImage ReadPeImage(const uint8_t* data, size_t size, const char* exportName) {
     PeImage result;
     const Bytes image{data, data != nullptr ? size : 0};
     uint32_t peOffset = 0;
@@ -87,8 +80,7 @@ PeImage ReadPeImage(const uint8_t* data, size_t size, const char* exportName)
         return result;
     result.isDll = (characteristics & FileIsDll) != 0;
     const uint64_t optional = fileHeader + 20;
-    if (!image.U16(optional, magic) || (magic != MagicPe32 && magic != MagicPe32Plus))
-        return result;
+    if (!image.U16(optional, magic) || (magic != MagicPe32 && magic != MagicPe32Plus)) return result;
     result.pe32Plus = magic == MagicPe32Plus;
 
     // The export table is data directory 0.
@@ -100,8 +92,7 @@ PeImage ReadPeImage(const uint8_t* data, size_t size, const char* exportName)
         !image.U32(directoryCountAt + 4, exportRva))
         return result;
 
-    if (sectionCount > MaxSections)
-        return result;
+    if (sectionCount > MaxSections) return result;
     Section sections[MaxSections];
     const uint64_t sectionTable = optional + optionalSize;
     for (uint16_t i = 0; i < sectionCount; ++i) {
@@ -141,14 +132,10 @@ PeImage ReadPeImage(const uint8_t* data, size_t size, const char* exportName)
     return result;
 }
 
-int PeMachineBits(uint16_t machine)
-{
+int PeMachineBits(uint16_t machine) {
     switch (machine) {
-    case PeMachineI386:
-        return 32;
-    case PeMachineAmd64:
-        return 64;
-    default:
-        return 0;
+    case PeMachineI386: return 32;
+    case PeMachineAmd64: return 64;
+    default: return 0;
     }
 }

@@ -8,9 +8,9 @@
 #include <cstdint>
 
 enum class PeStatus {
-    Read,         // the headers, and the export table if there is one, were read
-    NotPe,        // no "MZ" and "PE\0\0" signatures: not a program or DLL
-    Damaged,      // signatures right, but a header or table runs past the file
+    Read,     // the headers, and the export table if there is one, were read
+    NotPe,    // no "MZ" and "PE\0\0" signatures: not a program or DLL
+    Damaged,  // signatures right, but a header or table runs past the file
 };
 
 constexpr uint16_t PeMachineI386 = 0x014C;
@@ -18,10 +18,10 @@ constexpr uint16_t PeMachineAmd64 = 0x8664;
 
 struct PeImage {
     PeStatus status = PeStatus::NotPe;
-    uint16_t machine = 0;     // IMAGE_FILE_HEADER.Machine
-    bool pe32Plus = false;    // optional header magic 0x20B (64-bit layout)
-    bool isDll = false;       // IMAGE_FILE_DLL
-    bool exportsName = false; // the export table names the asked-for export
+    uint16_t machine = 0;      // IMAGE_FILE_HEADER.Machine
+    bool pe32Plus = false;     // optional header magic 0x20B (64-bit layout)
+    bool isDll = false;        // IMAGE_FILE_DLL
+    bool exportsName = false;  // the export table names the asked-for export
 };
 
 // Reads the image in data[0, size). exportName is compared byte for byte

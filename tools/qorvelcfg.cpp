@@ -68,45 +68,36 @@ struct Lookup {
     long maximum = 256;
 };
 
-int BadArguments()
-{
+int BadArguments() {
     std::fputs(Usage, stderr);
     return 2;
 }
 
-bool ParseLong(const char* text, long low, long high, long& value)
-{
+bool ParseLong(const char* text, long low, long high, long& value) {
     char* end = nullptr;
     errno = 0;
     const long parsed = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || errno == ERANGE || parsed < low || parsed > high)
-        return false;
+    if (end == text || *end != '\0' || errno == ERANGE || parsed < low || parsed > high) return false;
     value = parsed;
     return true;
 }
 
-bool ParseDouble(const char* text, double& value)
-{
+bool ParseDouble(const char* text, double& value) {
     char* end = nullptr;
     const double parsed = std::strtod(text, &end);
-    if (end == text || *end != '\0')
-        return false;
+    if (end == text || *end != '\0') return false;
     value = parsed;
     return true;
 }
 
-bool SetKind(Lookup& lookup, Kind kind)
-{
-    if (lookup.kind != Kind::None)
-        return false;
+bool SetKind(Lookup& lookup, Kind kind) {
+    if (lookup.kind != Kind::None) return false;
     lookup.kind = kind;
     return true;
 }
 
-bool ParseLookup(int argc, char** argv, Lookup& lookup)
-{
-    if (argc < 5)
-        return false;
+bool ParseLookup(int argc, char** argv, Lookup& lookup) {
+    if (argc < 5) return false;
     lookup.file = argv[2];
     lookup.key = argv[3];
     bool sizeGiven = false;
@@ -133,8 +124,7 @@ bool ParseLookup(int argc, char** argv, Lookup& lookup)
             ok = maximumGiven = ParseLong(argv[++i], 0, 65536, lookup.maximum);
         else
             ok = false;
-        if (!ok)
-            return false;
+        if (!ok) return false;
     }
     const bool takesDefault =
         lookup.kind == Kind::String || lookup.kind == Kind::Int || lookup.kind == Kind::Double;
@@ -142,15 +132,13 @@ bool ParseLookup(int argc, char** argv, Lookup& lookup)
            (lookup.kind == Kind::String || !sizeGiven) && (lookup.kind == Kind::List || !maximumGiven);
 }
 
-int RunLookup(const Lookup& lookup)
-{
+int RunLookup(const Lookup& lookup) {
     SettingsReader reader(lookup.file);
     switch (lookup.kind) {
     case Kind::String: {
         std::vector<char> destination(static_cast<size_t>(lookup.size) + 1, '\0');
         const int32_t result = reader.ReadString(lookup.key, destination.data(),
-                                                 static_cast<int32_t>(lookup.size),
-                                                 lookup.defaultValue);
+                                                 static_cast<int32_t>(lookup.size), lookup.defaultValue);
         std::printf("%d\n%s\n", result, destination.data());
         return 0;
     }
@@ -160,8 +148,7 @@ int RunLookup(const Lookup& lookup)
             !ParseLong(lookup.defaultValue, INT32_MIN, INT32_MAX, defaultValue))
             return BadArguments();
         int32_t destination = 0;
-        const int32_t result =
-            reader.ReadInt(lookup.key, destination, static_cast<int32_t>(defaultValue));
+        const int32_t result = reader.ReadInt(lookup.key, destination, static_cast<int32_t>(defaultValue));
         std::printf("%d\n%d\n", result, destination);
         return 0;
     }
@@ -176,40 +163,33 @@ int RunLookup(const Lookup& lookup)
     }
     case Kind::List: {
         std::vector<double> values(static_cast<size_t>(lookup.maximum) + 1);
-        const int32_t result = reader.ReadDoubleList(lookup.key, values.data(),
-                                                     static_cast<int32_t>(lookup.maximum));
+        const int32_t result =
+            reader.ReadDoubleList(lookup.key, values.data(), static_cast<int32_t>(lookup.maximum));
         std::printf("%d\n", result);
-        for (int32_t i = 0; i < result; ++i)
-            std::printf("%.17g\n", values[static_cast<size_t>(i)]);
+        for (int32_t i = 0; i < result; ++i) std::printf("%.17g\n", values[static_cast<size_t>(i)]);
         return 0;
     }
-    case Kind::Count:
-        std::printf("%d\n", reader.CountValues(lookup.key));
-        return 0;
-    case Kind::None:
-        break;
+    case Kind::Count: std::printf("%d\n", reader.CountValues(lookup.key)); return 0;
+    case Kind::None: break;
     }
     return BadArguments();
 }
 
-std::string InDirectory(const std::string& directory, const char* name)
-{
-    if (directory.empty())
-        return name;
+std::string InDirectory(const std::string& directory, const char* name) {
+    if (directory.empty()) return name;
     const char last = directory.back();
     return last == '/' || last == '\\' ? directory + name : directory + "/" + name;
 }
 
-const char* LoadedText(const std::string& path)
-{
+const char* LoadedText(const std::string& path) {
     return SettingsReader(path.c_str()).Loaded() ? "loaded" : "not loaded";
 }
 
-int Show(const std::string& directory)
-{
+int Show(const std::string& directory) {
     const std::string configuration = InDirectory(directory, "QorvelGen.cfg");
     const std::string savedState = InDirectory(directory, "QorvelGen.sav");
-    struct : Configuration, SavedState {} state;
+    struct : Configuration, SavedState {
+    } state;
     ReadConfiguration(state, configuration.c_str());
     ReadSavedState(state, savedState.c_str());
 
@@ -222,8 +202,7 @@ int Show(const std::string& directory)
     std::printf("  DACRange        = %.17g\n", state.DACRange);
     std::printf("  FreqSINCount    = %d\n", state.FreqSINCount);
     std::printf("  FreqSIN         =");
-    for (int32_t i = 0; i < state.FreqSINCount; ++i)
-        std::printf(" %.17g", state.FreqSIN[i]);
+    for (int32_t i = 0; i < state.FreqSINCount; ++i) std::printf(" %.17g", state.FreqSIN[i]);
     std::printf("\n");
     std::printf("%s: %s\n", savedState.c_str(), LoadedText(savedState));
     std::printf("  FreqIndex       = %d\n", state.FreqIndex);
@@ -239,29 +218,24 @@ int Show(const std::string& directory)
         std::printf("driver: not checked: there is no registry on this system\n");
         return 0;
     }
-    for (const std::string& line : DescribeDriver(own, other))
-        PrintText(line + "\n");
+    for (const std::string& line : DescribeDriver(own, other)) PrintText(line + "\n");
     return 0;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (argc < 2)
-        return BadArguments();
+int main(int argc, char** argv) {
+    if (argc < 2) return BadArguments();
     const std::string command = argv[1];
     if (command == "--help" && argc == 2) {
         std::fputs(Usage, stdout);
         std::fputs(Help, stdout);
         return 0;
     }
-    if (command == "show" && argc <= 3)
-        return Show(argc == 3 ? argv[2] : ".");
+    if (command == "show" && argc <= 3) return Show(argc == 3 ? argv[2] : ".");
     if (command == "get") {
         Lookup lookup;
-        if (!ParseLookup(argc, argv, lookup))
-            return BadArguments();
+        if (!ParseLookup(argc, argv, lookup)) return BadArguments();
         return RunLookup(lookup);
     }
     return BadArguments();

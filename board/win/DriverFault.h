@@ -38,4 +38,3 @@
     }
     std::abort();  // a fault that did not happen still must not return
 }
-

@@ -21,14 +21,14 @@
 // pointers are 4 bytes wide, 40 where they are 8. Size carries its sizeof.
 #pragma pack(push, 4)
 struct DeviceRequest {
-    uint32_t Code;       // always RequestCode
-    uint32_t Size;       // sizeof(DeviceRequest)
-    uint32_t Mode;       // see RequestMode
-    double Frequency;    // sampling frequency in Hz, or 0.0
-    uint32_t Address;    // waveform start in board memory
+    uint32_t Code;     // always RequestCode
+    uint32_t Size;     // sizeof(DeviceRequest)
+    uint32_t Mode;     // see RequestMode
+    double Frequency;  // sampling frequency in Hz, or 0.0
+    uint32_t Address;  // waveform start in board memory
     uint32_t Flag;
-    uint32_t Count;      // number of 16-bit values
-    int16_t* Buffer;     // the sample block when writing, else null
+    uint32_t Count;   // number of 16-bit values
+    int16_t* Buffer;  // the sample block when writing, else null
 };
 #pragma pack(pop)
 
@@ -61,10 +61,10 @@ constexpr int32_t SetupGenerator = 1;
 
 // GetInfo items the program relies on.
 namespace InfoItem {
-constexpr uint32_t Capabilities = 17;   // u32; bit 0 must be set
-constexpr uint32_t DriverRecord = 21;   // pointer to a record; its second u32 needs 0x300
-constexpr uint32_t AdcRange = 53;       // f32 volts
-constexpr uint32_t SerialNumber = 200;  // u32, stored only
+constexpr uint32_t Capabilities = 17;       // u32; bit 0 must be set
+constexpr uint32_t DriverRecord = 21;       // pointer to a record; its second u32 needs 0x300
+constexpr uint32_t AdcRange = 53;           // f32 volts
+constexpr uint32_t SerialNumber = 200;      // u32, stored only
 constexpr uint32_t Presence = 0x5A5A0101u;  // u32; 0 means the device is gone
 }  // namespace InfoItem
 

@@ -67,8 +67,7 @@ void FillGeneratorRequest(DeviceRequest& request, int32_t kind, double frequency
         request.Mode = RequestMode::AutoStartOff;
         request.Flag = 1;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

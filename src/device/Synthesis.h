@@ -18,7 +18,7 @@ struct SineOscillator {
 };
 
 constexpr int SamplePairs = 1000;
-constexpr int SampleBlockValues = 2048;   // 1000 pairs, then 24 zero pairs
+constexpr int SampleBlockValues = 2048;  // 1000 pairs, then 24 zero pairs
 constexpr int PlayedValues = 2 * SamplePairs;
 
 struct SampleBlock {

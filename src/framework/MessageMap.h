@@ -37,8 +37,8 @@ union MessageHandler {
 
 struct MessageMapEntry {
     uint32_t message;
-    uint32_t firstId;   // 0 matches any id
-    uint32_t lastId;    // 0: a single id; else the inclusive end of a range
+    uint32_t firstId;  // 0 matches any id
+    uint32_t lastId;   // 0: a single id; else the inclusive end of a range
     uint32_t callShape;
     MessageHandler handler;  // none ends the map
 };
@@ -54,20 +54,25 @@ const MessageMapEntry* FindMapEntry(const MessageMapEntry* map, uint32_t message
 int32_t CallMapEntry(const MessageMapEntry& entry, WindowObject& object, uintptr_t wParam, intptr_t lParam);
 
 namespace message_map_detail {
-template <class T> struct Shape;
-template <class T> struct Shape<int32_t (T::*)()> {
+template <class T>
+struct Shape;
+template <class T>
+struct Shape<int32_t (T::*)()> {
     using Class = T;
     static constexpr CallShape value = NoArgs;
 };
-template <class T> struct Shape<int32_t (T::*)(WParam)> {
+template <class T>
+struct Shape<int32_t (T::*)(WParam)> {
     using Class = T;
     static constexpr CallShape value = WParamArg;
 };
-template <class T> struct Shape<int32_t (T::*)(LParam)> {
+template <class T>
+struct Shape<int32_t (T::*)(LParam)> {
     using Class = T;
     static constexpr CallShape value = LParamArg;
 };
-template <class T> struct Shape<int32_t (T::*)(WParam, LParam)> {
+template <class T>
+struct Shape<int32_t (T::*)(WParam, LParam)> {
     using Class = T;
     static constexpr CallShape value = BothArgs;
 };
@@ -84,12 +89,14 @@ int32_t Call(WindowObject& object, Args... args) {
 // A handler the maps accept: a member taking (), (WParam), (LParam) or
 // (WParam, LParam) and returning int32_t.
 template <auto Handler>
-concept MapHandler = requires { message_map_detail::Shape<decltype(Handler)>::value; };
+concept MapHandler = requires {
+    message_map_detail::Shape<decltype(Handler)>::value;
+};
 
 // One row: MapRow<&Class::OnSomething>(WM_COMMAND, 1022). The call shape
 // follows from the handler's parameters.
 template <auto Handler>
-    requires MapHandler<Handler>
+requires MapHandler<Handler>
 constexpr MessageMapEntry MapRow(uint32_t message, uint32_t firstId = 0, uint32_t lastId = 0) {
     using namespace message_map_detail;
     constexpr CallShape shape = Shape<decltype(Handler)>::value;

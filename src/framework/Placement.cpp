@@ -1,6 +1,8 @@
 #include "framework/Placement.h"
 
-int CentredCoordinate(int limit) { return limit >> 1; }  // an arithmetic shift: towards minus infinity
+int CentredCoordinate(int limit) {
+    return limit >> 1;
+}  // an arithmetic shift: towards minus infinity
 
 namespace {
 int PlaceCoordinate(int wanted, int windowSize, int screenSize) {

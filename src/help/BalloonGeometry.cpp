@@ -49,7 +49,7 @@ Rect ScaleMeasurement(const Rect& measured, OutlineExtent extent, const Rect& te
 }
 
 BalloonPlacement PlaceBalloon(int32_t anchorX, int32_t anchorY, int32_t w, int32_t h, int32_t screenWidth,
-                       int32_t screenHeight) {
+                              int32_t screenHeight) {
     const int32_t maxX = screenWidth - w - 1;
     const int32_t maxY = screenHeight - h - 1;
     BalloonPlacement p{anchorX, 0, 0};

@@ -50,7 +50,7 @@ struct BalloonPlacement {
 // given size: above and to the right of the anchor where it fits, mirrored
 // where it would leave the screen on the right or at the top.
 BalloonPlacement PlaceBalloon(int32_t anchorX, int32_t anchorY, int32_t w, int32_t h, int32_t screenWidth,
-                       int32_t screenHeight);
+                              int32_t screenHeight);
 
 // How long a balloon stays before it fades: one post-delay per five words,
 // at least one. The post-delay is the configuration's, which the reader
@@ -77,11 +77,11 @@ constexpr int32_t FadeDecrement = 5;
 
 // One fade step, run by each balloon timer event and each click.
 struct FadeOutcome {
-    bool applyOpacity;     // set the window's opacity to `opacity`
+    bool applyOpacity;  // set the window's opacity to `opacity`
     uint8_t opacity;
-    bool switchToSteps;    // restart the balloon timer at FadeIntervalMs
-    int32_t alpha;         // the balloon's alpha after this step
-    bool destroy;          // stop the timer and destroy the window
+    bool switchToSteps;  // restart the balloon timer at FadeIntervalMs
+    int32_t alpha;       // the balloon's alpha after this step
+    bool destroy;        // stop the timer and destroy the window
 };
 // `canSetOpacity`: the system's layered-window call was found. Without it
 // alpha is 0 and the first step destroys the window.

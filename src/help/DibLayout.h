@@ -9,8 +9,8 @@
 
 struct DibLayout {
     int32_t width = 0;
-    int32_t height = 0;        // negative for a top-down bitmap
-    size_t pixelOffset = 0;    // from the start of the header
+    int32_t height = 0;      // negative for a top-down bitmap
+    size_t pixelOffset = 0;  // from the start of the header
 };
 
 // Reads the header of `size` bytes at `data`. The colour table has 2^bitCount

@@ -9,8 +9,7 @@
 #include "settings/FileAccess.h"
 #include "settings/SettingsReader.h"
 
-void ReadConfiguration(Configuration& state, const char* fileName)
-{
+void ReadConfiguration(Configuration& state, const char* fileName) {
     state.FreqSIN.reset();
     state.FreqSINCount = 0;
     SettingsReader reader(fileName);
@@ -37,8 +36,7 @@ void ReadConfiguration(Configuration& state, const char* fileName)
     state.HelpPostDelay = std::clamp(state.HelpPostDelay, 500, 60000);
 }
 
-void ReadSavedState(SavedState& state, const char* fileName)
-{
+void ReadSavedState(SavedState& state, const char* fileName) {
     SettingsReader reader(fileName);
     if (reader.Loaded()) {
         reader.ReadInt("FreqIndex", state.FreqIndex, 1);
@@ -57,8 +55,7 @@ void ReadSavedState(SavedState& state, const char* fileName)
 namespace {
 // The five lines, each one written even when one before it failed (the
 // rewrite in place keeps whatever it can); true when all were written whole.
-bool WriteStateLines(OutputFile& file, const SavedState& state)
-{
+bool WriteStateLines(OutputFile& file, const SavedState& state) {
     bool whole = WriteLine(file, "FreqIndex       = %d\r\n", state.FreqIndex);
     whole = WriteLine(file, "AmplitudeIndex1 = %d\r\n", state.AmplitudeIndex1) && whole;
     whole = WriteLine(file, "AmplitudeIndex2 = %d\r\n", state.AmplitudeIndex2) && whole;
@@ -71,22 +68,18 @@ bool WriteStateLines(OutputFile& file, const SavedState& state)
 // ".tmp" appended, and moves it over fileName in one step. False, with the
 // temporary removed, when any step fails; a name that cannot be allocated
 // counts as a temporary that cannot be created.
-bool ReplaceWhole(const SavedState& state, const char* fileName)
-{
+bool ReplaceWhole(const SavedState& state, const char* fileName) {
     static constexpr char suffix[] = ".tmp";
     const size_t length = std::strlen(fileName);
     std::unique_ptr<char[]> temporary(new (std::nothrow) char[length + sizeof suffix]);
-    if (!temporary)
-        return false;
+    if (!temporary) return false;
     std::memcpy(temporary.get(), fileName, length);
     std::memcpy(temporary.get() + length, suffix, sizeof suffix);
     {
         OutputFile file(temporary.get());
-        if (!file.IsOpen())
-            return false;
+        if (!file.IsOpen()) return false;
         // Only a complete file, on the disk, replaces the old one.
-        if (WriteStateLines(file, state) && file.Commit() &&
-            MoveFileOver(temporary.get(), fileName))
+        if (WriteStateLines(file, state) && file.Commit() && MoveFileOver(temporary.get(), fileName))
             return true;
     }  // closed before it is removed
     RemoveFile(temporary.get());
@@ -94,35 +87,30 @@ bool ReplaceWhole(const SavedState& state, const char* fileName)
 }
 }  // namespace
 
-void WriteSavedState(const SavedState& state, const char* fileName)
-{
+void WriteSavedState(const SavedState& state, const char* fileName) {
     // The file goes there even if this fails. The file system's own name
     // where start-up took one: the narrow one may have lost letters.
     if (state.workingDirectoryName)
         ChangeDirectory(state.workingDirectoryName.get());
     else
         ChangeDirectory(state.workingDirectory);
-    if (ReplaceWhole(state, fileName))
-        return;
+    if (ReplaceWhole(state, fileName)) return;
     // Whatever stopped the replacement (no file can be made here, the disk
     // refused a write, another program holds the old file open without
     // letting it be deleted), a plain rewrite in place may still work: a
     // save is never lost that the rewrite would have made. Write errors are
     // ignored here; the file is closed when it goes out of scope.
     OutputFile file(fileName);
-    if (file.IsOpen())
-        WriteStateLines(file, state);
+    if (file.IsOpen()) WriteStateLines(file, state);
 }
 
-bool WriteLine(OutputFile& file, const char* format, ...)
-{
+bool WriteLine(OutputFile& file, const char* format, ...) {
     char line[256];
     va_list values;
     va_start(values, format);
     const int formatted = std::vsnprintf(line, sizeof line, format, values);
     va_end(values);
-    if (formatted < 0)
-        return false;
+    if (formatted < 0) return false;
     const size_t count = std::min(static_cast<size_t>(formatted), sizeof line - 1);
     return file.Write(line, count);
 }

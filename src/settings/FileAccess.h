@@ -10,8 +10,7 @@
 
 // The one rule for what may be loaded: 1 to maxSize bytes. A size is judged
 // whole, so one beyond 32 bits is never mistaken for its low bits.
-constexpr bool IsLoadableSize(uint64_t size, int32_t maxSize)
-{
+constexpr bool IsLoadableSize(uint64_t size, int32_t maxSize) {
     return size > 0 && size <= static_cast<uint64_t>(maxSize);
 }
 
@@ -19,8 +18,7 @@ constexpr bool IsLoadableSize(uint64_t size, int32_t maxSize)
 // of size + 1 bytes. False, with buffer and size untouched, when the file
 // cannot be opened, is empty, is larger than maxSize (sizes beyond 32 bits
 // included), or cannot be read whole.
-bool ReadWholeFile(const char* fileName, int32_t maxSize, std::unique_ptr<char[]>& buffer,
-                   int32_t& size);
+bool ReadWholeFile(const char* fileName, int32_t maxSize, std::unique_ptr<char[]>& buffer, int32_t& size);
 
 // A file created (or truncated) for writing; others may read it meanwhile.
 // Closed by the destructor if Commit was not reached.
@@ -39,9 +37,9 @@ public:
 
 private:
 #if defined(_WIN32)
-    void* handle;     // the file's HANDLE; INVALID_HANDLE_VALUE when closed
+    void* handle;  // the file's HANDLE; INVALID_HANDLE_VALUE when closed
 #else
-    int descriptor;   // -1 when closed
+    int descriptor;  // -1 when closed
 #endif
 };
 

@@ -25,8 +25,8 @@ inline constexpr std::array<uint8_t, 256> FoldTable = [] {
     std::array<uint8_t, 256> table{};
     for (int c = 0; c < 256; ++c) {
         uint8_t folded = 0x20;
-        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '+' || c == '-' ||
-            c == '.' || c == '_' || c == ';')
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '+' || c == '-' || c == '.' ||
+            c == '_' || c == ';')
             folded = static_cast<uint8_t>(c);
         else if (c >= 'a' && c <= 'z')
             folded = static_cast<uint8_t>(c - 'a' + 'A');
@@ -63,13 +63,11 @@ public:
     // Classify (and parse) the next token before rangeEnd; the position
     // always moves past the token. 1 when it is a number.
     int32_t IsNumber(int32_t rangeEnd, int32_t& position) const;
-    int32_t ParseNumber(int32_t rangeEnd, int32_t& position, int32_t* asInt,
-                        double* asDouble) const;
+    int32_t ParseNumber(int32_t rangeEnd, int32_t& position, int32_t* asInt, double* asDouble) const;
 
     // The rest of the key's line, at most size - 1 bytes, trailing spaces
     // removed. A missing key stores a non-empty default (cut to size).
-    int32_t ReadString(const char* key, char* destination, int32_t size,
-                       const char* defaultText);
+    int32_t ReadString(const char* key, char* destination, int32_t size, const char* defaultText);
     // The number after the key; on a miss a non-zero default is stored.
     int32_t ReadInt(const char* key, int32_t& destination, int32_t defaultValue);
     int32_t ReadDouble(const char* key, double& destination, double defaultValue);

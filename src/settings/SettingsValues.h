@@ -26,12 +26,12 @@ constexpr int32_t MaxSamplingFrequency = 50000;
 constexpr int32_t MaxModeIndex = 19;  // 20 periods per block
 
 struct Configuration {
-    int32_t HelpPreDelay = 10000;  // ms the cursor must rest before help shows; 0 = off
-    int32_t HelpPostDelay = 4000;  // base display time of a help balloon, ms
-    int32_t Device = 1;            // device number passed to Open
-    char DeviceName[100] = "QorvelE";  // last component of the driver's registry key
-    double ADCRange = 0.0;         // volts; 0 or less: asked of the device at attach
-    double DACRange = 0.0;         // volts; 0 or less: follows ADCRange at attach
+    int32_t HelpPreDelay = 10000;       // ms the cursor must rest before help shows; 0 = off
+    int32_t HelpPostDelay = 4000;       // base display time of a help balloon, ms
+    int32_t Device = 1;                 // device number passed to Open
+    char DeviceName[100] = "QorvelE";   // last component of the driver's registry key
+    double ADCRange = 0.0;              // volts; 0 or less: asked of the device at attach
+    double DACRange = 0.0;              // volts; 0 or less: follows ADCRange at attach
     std::unique_ptr<double[]> FreqSIN;  // the configuration's FreqSIN values
     int32_t FreqSINCount = 0;
 };

@@ -43,7 +43,8 @@ constexpr int WatchStepMs = 10;
 
 const int sliders[] = {1013, 1018, 1023};
 const int combos[] = {1012, 1017};
-const int controls[] = {1010, 1012, 1013, 1014, 1015, 1017, 1018, 1019, 1020, 1022, 1023, 1024, 1025, 1026, 1027};
+const int controls[] = {1010, 1012, 1013, 1014, 1015, 1017, 1018, 1019,
+                        1020, 1022, 1023, 1024, 1025, 1026, 1027};
 
 std::string Quoted(const char* text) {
     std::string out = "\"";
@@ -87,7 +88,9 @@ std::string RectJson(const RECT& r) {
 
 // The panel and its message boxes share the dialog class and, for the
 // presence poll's box, the title: the panel is the one with a Start box.
-bool IsPanel(HWND window) { return GetDlgItem(window, 1010) != nullptr; }
+bool IsPanel(HWND window) {
+    return GetDlgItem(window, 1010) != nullptr;
+}
 
 struct TopLevelSearch {
     bool (*test)(HWND);
@@ -164,8 +167,9 @@ int Info(HWND panel) {
                       ",\"client\":" + RectJson(client);
     char text[256];
     std::snprintf(text, sizeof text, ",\"screen\":[%d,%d],\"visible\":%d,\"iconic\":%d,\"start\":%d",
-                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), IsWindowVisible(panel) ? 1 : 0,
-                  IsIconic(panel) ? 1 : 0, static_cast<int>(IsDlgButtonChecked(panel, 1010)));
+                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                  IsWindowVisible(panel) ? 1 : 0, IsIconic(panel) ? 1 : 0,
+                  static_cast<int>(IsDlgButtonChecked(panel, 1010)));
     out += text;
     std::snprintf(text, sizeof text, ",\"focus\":%d", FocusId(panel));
     out += text;
@@ -194,7 +198,8 @@ int Info(HWND panel) {
         RECT r = {};
         HWND control = GetDlgItem(panel, id);
         if (control) GetWindowRect(control, &r);
-        std::snprintf(text, sizeof text, "%s\"%d\":%s", id == controls[0] ? "" : ",", id, RectJson(r).c_str());
+        std::snprintf(text, sizeof text, "%s\"%d\":%s", id == controls[0] ? "" : ",", id,
+                      RectJson(r).c_str());
         out += text;
     }
     out += "}}";
@@ -228,7 +233,8 @@ int CloseBox(HWND panel) {
             if (Send(panel, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE) {
                 // Step to the middle of the box along the row.
                 int left = x;
-                while (left > r.left && Send(panel, WM_NCHITTEST, 0, MAKELPARAM(left - 1, y)) == HTCLOSE) --left;
+                while (left > r.left && Send(panel, WM_NCHITTEST, 0, MAKELPARAM(left - 1, y)) == HTCLOSE)
+                    --left;
                 std::printf("{\"x\":%d,\"y\":%d}\n", (left + x) / 2, y + 4);
                 return 0;
             }
@@ -255,8 +261,8 @@ int MessageBoxRead(int milliseconds) {
     const bool hasOk = GetDlgItem(box, IDOK) != nullptr;
     const bool hasCancel = GetDlgItem(box, IDCANCEL) != nullptr;
     std::printf("{\"caption\":%s,\"text\":%s,\"owned\":%d,\"owned_by_panel\":%d,\"ok\":%d,\"cancel\":%d}\n",
-                Quoted(caption.c_str()).c_str(), Quoted(text.c_str()).c_str(), owner ? 1 : 0, ownedByPanel ? 1 : 0, hasOk ? 1 : 0,
-                hasCancel ? 1 : 0);
+                Quoted(caption.c_str()).c_str(), Quoted(text.c_str()).c_str(), owner ? 1 : 0,
+                ownedByPanel ? 1 : 0, hasOk ? 1 : 0, hasCancel ? 1 : 0);
     std::fflush(stdout);
     // Posted: the box's owner thread runs it in a modal loop.
     PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
@@ -275,8 +281,8 @@ BOOL CALLBACK AddBalloon(HWND window, LPARAM context) {
     char head[40];
     std::snprintf(head, sizeof head, "{\"window\":%llu,\"rect\":",
                   static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
-    reinterpret_cast<std::vector<std::string>*>(context)->push_back(head + RectJson(r) + ",\"text\":" +
-                                                                    Quoted(text.c_str()) + "}");
+    reinterpret_cast<std::vector<std::string>*>(context)->push_back(
+        head + RectJson(r) + ",\"text\":" + Quoted(text.c_str()) + "}");
     return TRUE;
 }
 
@@ -325,8 +331,8 @@ int Watch(HWND panel, int milliseconds) {
     for (;;) {
         if (state != last) {
             char text[80];
-            std::snprintf(text, sizeof text, "%s{\"since\":%llu,\"t\":%llu,", changes.empty() ? "" : ",", since,
-                          now);
+            std::snprintf(text, sizeof text, "%s{\"since\":%llu,\"t\":%llu,", changes.empty() ? "" : ",",
+                          since, now);
             changes += text + state + "}";
             last = state;
         }
@@ -344,7 +350,8 @@ int Watch(HWND panel, int milliseconds) {
 // Keeps a file open as a viewer or a sync client may, until the caller closes
 // this process's standard input.
 int Hold(const char* fileName, DWORD share) {
-    HANDLE file = CreateFileA(fileName, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(fileName, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         std::printf("{\"error\":\"cannot open\",\"code\":%lu}\n", GetLastError());
         return 1;
@@ -358,9 +365,10 @@ int Hold(const char* fileName, DWORD share) {
 }
 
 int Usage() {
-    std::fputs("usage: qorvel_poke info|texts|wait-panel MS|click ID|slider ID POS|combo ID INDEX|"
-               "repaint|closebox|msgbox MS|balloon|watch MS|hold FILE read-write|none\n",
-               stderr);
+    std::fputs(
+        "usage: qorvel_poke info|texts|wait-panel MS|click ID|slider ID POS|combo ID INDEX|"
+        "repaint|closebox|msgbox MS|balloon|watch MS|hold FILE read-write|none\n",
+        stderr);
     return 2;
 }
 }  // namespace
@@ -379,8 +387,12 @@ int main(int argc, char** argv) {
         return Usage();
     }
     if (command == "wait-panel") {
-        HWND panel = WaitFor([] { HWND p = FindPanel(); return p && IsWindowVisible(p) ? p : nullptr; },
-                             number(2));
+        HWND panel = WaitFor(
+            [] {
+                HWND p = FindPanel();
+                return p && IsWindowVisible(p) ? p : nullptr;
+            },
+            number(2));
         std::puts(panel ? "{\"panel\":1}" : "{\"panel\":0}");
         return panel ? 0 : 1;
     }

@@ -7,8 +7,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wc.hInstance = instance;
     wc.lpszClassName = "QorvelRigKeeper";
     RegisterClassA(&wc);
-    CreateWindowExA(0, wc.lpszClassName, "rig keeper", WS_OVERLAPPED, 0, 0, 1, 1, nullptr, nullptr,
-                    instance, nullptr);
+    CreateWindowExA(0, wc.lpszClassName, "rig keeper", WS_OVERLAPPED, 0, 0, 1, 1, nullptr, nullptr, instance,
+                    nullptr);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
     return 0;

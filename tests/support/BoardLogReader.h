@@ -23,7 +23,8 @@ inline std::vector<BoardLogLine> ReadBoardLog(const std::string& path) {
         if (line.compare(0, prefix.size(), prefix) == 0) {
             const size_t end = line.find(',', prefix.size());
             const std::string digits = line.substr(prefix.size(), end - prefix.size());
-            if (end != std::string::npos && !digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos) {
+            if (end != std::string::npos && !digits.empty() &&
+                digits.find_first_not_of("0123456789") == std::string::npos) {
                 entry.t = std::stoll(digits);
                 entry.text = prefix + "_" + line.substr(end);
             }

@@ -7,8 +7,8 @@ constexpr int MessageBoxTextId = 0xFFFF;
 // The static control that carries its icon: Windows and Wine number it apart.
 constexpr int MessageBoxIconIds[] = {0x0014, 0x0440};
 // Every button a message box type can have, IDOK to IDCONTINUE.
-constexpr int MessageBoxButtonIds[] = {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO, IDTRYAGAIN,
-                                       IDCONTINUE};
+constexpr int MessageBoxButtonIds[] = {IDOK,  IDCANCEL, IDABORT,    IDRETRY,   IDIGNORE,
+                                       IDYES, IDNO,     IDTRYAGAIN, IDCONTINUE};
 
 std::string TextOf(HWND window) {
     char text[1024] = "";
@@ -19,7 +19,8 @@ std::string TextOf(HWND window) {
 BOOL CALLBACK FindMessageBox(HWND window, LPARAM found) {
     char className[16] = "";
     GetClassNameA(window, className, sizeof className);
-    if (lstrcmpA(className, "#32770") == 0 && IsWindowVisible(window) && GetDlgItem(window, MessageBoxTextId)) {
+    if (lstrcmpA(className, "#32770") == 0 && IsWindowVisible(window) &&
+        GetDlgItem(window, MessageBoxTextId)) {
         *reinterpret_cast<HWND*>(found) = window;
         return FALSE;
     }
@@ -27,7 +28,9 @@ BOOL CALLBACK FindMessageBox(HWND window, LPARAM found) {
 }
 }  // namespace
 
-HICON HandIcon() { return LoadIconA(nullptr, IDI_HAND); }
+HICON HandIcon() {
+    return LoadIconA(nullptr, IDI_HAND);
+}
 
 MessageBoxCatcher::MessageBoxCatcher() {
     activeCatcher = this;

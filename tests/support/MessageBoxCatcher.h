@@ -12,8 +12,8 @@ struct CaughtMessageBox {
     std::string text;
     HWND owner = nullptr;
     HWND focusWhileShown = nullptr;
-    HICON icon = nullptr;        // the icon shown; compare with LoadIconA(nullptr, IDI_HAND)
-    std::vector<int> buttons;    // the ids of the visible push buttons: {IDOK} for MB_OK
+    HICON icon = nullptr;      // the icon shown; compare with LoadIconA(nullptr, IDI_HAND)
+    std::vector<int> buttons;  // the ids of the visible push buttons: {IDOK} for MB_OK
 };
 
 // The system's icon for MB_ICONHAND, as a box of that type shows it.

@@ -11,16 +11,14 @@
 
 class TempDir {
 public:
-    TempDir()
-    {
+    TempDir() {
         static unsigned counter = 0;
         std::random_device random;
         path = std::filesystem::temp_directory_path() /
-                ("qorvel-test-" + std::to_string(random()) + "-" + std::to_string(++counter));
+               ("qorvel-test-" + std::to_string(random()) + "-" + std::to_string(++counter));
         std::filesystem::create_directories(path);
     }
-    ~TempDir()
-    {
+    ~TempDir() {
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }
@@ -34,22 +32,18 @@ private:
     std::filesystem::path path;
 };
 
-inline void WriteBytes(const std::string& fileName, std::string_view bytes)
-{
+inline void WriteBytes(const std::string& fileName, std::string_view bytes) {
     std::FILE* file = std::fopen(fileName.c_str(), "wb");
-    if (file == nullptr)
-        throw std::runtime_error("cannot create " + fileName);
+    if (file == nullptr) throw std::runtime_error("cannot create " + fileName);
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
 }
 
 // The file's bytes (at most 1 MiB, in case a link leads to an endless
 // device), or "<missing>" when it cannot be opened.
-inline std::string ReadBytes(const std::string& fileName)
-{
+inline std::string ReadBytes(const std::string& fileName) {
     std::FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (file == nullptr)
-        return "<missing>";
+    if (file == nullptr) return "<missing>";
     std::string bytes;
     char chunk[4096];
     size_t count = 0;

@@ -15,8 +15,9 @@
 using nlohmann::json;
 
 namespace {
-std::string At(size_t line) { return "line " + std::to_string(line) + ": "; }
-
+std::string At(size_t line) {
+    return "line " + std::to_string(line) + ": ";
+}
 
 // One log line, with its fields read strictly: a field of the wrong kind is
 // an error, never a default.
@@ -34,7 +35,8 @@ public:
 
     int64_t Whole(const char* key) const {
         const json& value = Field(key);
-        if (value.is_number_unsigned() && value.get<uint64_t>() <= uint64_t(std::numeric_limits<int64_t>::max()))
+        if (value.is_number_unsigned() &&
+            value.get<uint64_t>() <= uint64_t(std::numeric_limits<int64_t>::max()))
             return int64_t(value.get<uint64_t>());
         if (value.is_number_integer() && !value.is_number_unsigned()) return value.get<int64_t>();
         throw LogError(At(number) + "\"" + key + "\" is not a whole number");
@@ -107,7 +109,8 @@ public:
     Playback Done() {
         Finish(RunEnd::EndOfLog, lastT, 0);
         if (playback.writes == 0)
-            throw LogError("no written block (a request with selector 1, mode 2 and a buffer)" + BlindRunsNote());
+            throw LogError("no written block (a request with selector 1, mode 2 and a buffer)" +
+                           BlindRunsNote());
         if (playback.runs.empty())
             throw LogError("no run request (selector 1, mode 2 without a buffer) after a written block");
         return std::move(playback);
@@ -142,7 +145,8 @@ private:
             Finish(RunEnd::Stop, t, line.Number());
         } else if (mode == RequestMode::AutoStartOn || mode == RequestMode::AutoStartOff) {
             const bool on = mode == RequestMode::AutoStartOn;
-            playback.autoStarts.push_back({line.Number(), t, on, on ? line.Real("frequency").value_or(NAN) : 0.0});
+            playback.autoStarts.push_back(
+                {line.Number(), t, on, on ? line.Real("frequency").value_or(NAN) : 0.0});
         }
     }
 
@@ -150,7 +154,8 @@ private:
         Finish(RunEnd::NextRun, t, line.Number());
         const std::optional<double> rate = line.Real("frequency");
         if (!rate || !(*rate > 0.0) || !std::isfinite(*rate))
-            throw LogError(At(line.Number()) + "a run at " + (rate ? Decimal(*rate, 6) : "no") + " Hz cannot play");
+            throw LogError(At(line.Number()) + "a run at " + (rate ? Decimal(*rate, 6) : "no") +
+                           " Hz cannot play");
         const int64_t count = line.Whole("count");
         if (count < 2 || count % 2 != 0)
             throw LogError(At(line.Number()) + "a run of " + std::to_string(count) +
@@ -162,8 +167,8 @@ private:
         }
         if (size_t(count) > block.size())
             throw LogError(At(line.Number()) + "a run of " + std::to_string(count) +
-                           " values, but the block written on line " +
-                           std::to_string(blockLine) + " holds " + std::to_string(block.size()));
+                           " values, but the block written on line " + std::to_string(blockLine) + " holds " +
+                           std::to_string(block.size()));
         BoardRun run;
         run.line = line.Number();
         run.blockLine = blockLine;
@@ -223,7 +228,9 @@ const BoardRun& LastPlayedRun(const Playback& playback) {
     return playback.runs.back();
 }
 
-double CodeToVolts(int code, double rangeVolts) { return code * rangeVolts / 32768.0; }
+double CodeToVolts(int code, double rangeVolts) {
+    return code * rangeVolts / 32768.0;
+}
 
 ChannelMeasurement MeasureChannel(const BoardRun& run, int channel) {
     ChannelMeasurement m;

@@ -34,8 +34,8 @@ struct BoardRun {
     int64_t start = 0;     // milliseconds since the device's Create
     int64_t end = 0;
     RunEnd endedBy = RunEnd::EndOfLog;
-    size_t endLine = 0;    // 0 when the log ends first
-    double rate = 0.0;     // board samples (pairs) per second
+    size_t endLine = 0;  // 0 when the log ends first
+    double rate = 0.0;   // board samples (pairs) per second
     double rangeVolts = DefaultRangeVolts;
     std::vector<int16_t> cycle;  // one cycle, pairs interleaved, DAC1 first
 
@@ -71,10 +71,10 @@ Playback ReadPlayback(std::istream& log);
 const BoardRun& LastPlayedRun(const Playback& playback);
 
 struct ChannelMeasurement {
-    int peakCode = 0;        // largest |value| in the cycle
-    double peakVolts = 0.0;  // peakCode × range / 32768
-    int risingCrossings = 0; // negative to non-negative, once round the cycle
-    double frequency = 0.0;  // risingCrossings × rate / pairs
+    int peakCode = 0;         // largest |value| in the cycle
+    double peakVolts = 0.0;   // peakCode × range / 32768
+    int risingCrossings = 0;  // negative to non-negative, once round the cycle
+    double frequency = 0.0;   // risingCrossings × rate / pairs
 };
 
 // channel 0 is DAC1, 1 is DAC2.

@@ -27,16 +27,18 @@ std::vector<double> Ticks(double low, double high, double step) {
     return ticks;
 }
 
-std::string Coordinate(double value) { return Decimal(value, 2); }
+std::string Coordinate(double value) {
+    return Decimal(value, 2);
+}
 
 std::string Text(double x, double y, const char* anchor, const char* colour, const std::string& text) {
-    return "<text x=\"" + Coordinate(x) + "\" y=\"" + Coordinate(y) + "\" text-anchor=\"" + anchor + "\" fill=\"" +
-           colour + "\">" + text + "</text>\n";
+    return "<text x=\"" + Coordinate(x) + "\" y=\"" + Coordinate(y) + "\" text-anchor=\"" + anchor +
+           "\" fill=\"" + colour + "\">" + text + "</text>\n";
 }
 
 std::string Line(double x1, double y1, double x2, double y2, const char* colour) {
-    return "<line x1=\"" + Coordinate(x1) + "\" y1=\"" + Coordinate(y1) + "\" x2=\"" + Coordinate(x2) + "\" y2=\"" +
-           Coordinate(y2) + "\" stroke=\"" + colour + "\"/>\n";
+    return "<line x1=\"" + Coordinate(x1) + "\" y1=\"" + Coordinate(y1) + "\" x2=\"" + Coordinate(x2) +
+           "\" y2=\"" + Coordinate(y2) + "\" stroke=\"" + colour + "\"/>\n";
 }
 }  // namespace
 
@@ -47,10 +49,11 @@ std::string ScopeSvg(const BoardRun& run) {
     auto x = [&](double ms) { return Left + ms / spanMs * (Right - Left); };
     auto y = [&](double volts) { return (Top + Bottom) / 2 - volts / range * (Bottom - Top) / 2; };
 
-    std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"960\" height=\"540\" viewBox=\"0 0 960 540\" "
-                      "font-family=\"sans-serif\" font-size=\"13\">\n"
-                      "<rect width=\"960\" height=\"540\" fill=\"#0b0f14\"/>\n";
+    std::string svg =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"960\" height=\"540\" viewBox=\"0 0 960 540\" "
+        "font-family=\"sans-serif\" font-size=\"13\">\n"
+        "<rect width=\"960\" height=\"540\" fill=\"#0b0f14\"/>\n";
 
     svg += "<g class=\"grid\">\n";
     for (const double ms : Ticks(0.0, spanMs, GridStep(spanMs))) {
@@ -64,12 +67,12 @@ std::string ScopeSvg(const BoardRun& run) {
     svg += "</g>\n";
     svg += Text((Left + Right) / 2, Height - 14, "middle", "#b0bec5", "time, ms");
     svg += "<text x=\"20\" y=\"" + Coordinate((Top + Bottom) / 2) +
-           "\" text-anchor=\"middle\" fill=\"#b0bec5\" transform=\"rotate(-90 20 " + Coordinate((Top + Bottom) / 2) +
-           ")\">volts</text>\n";
+           "\" text-anchor=\"middle\" fill=\"#b0bec5\" transform=\"rotate(-90 20 " +
+           Coordinate((Top + Bottom) / 2) + ")\">volts</text>\n";
 
     for (int channel = 0; channel < 2; ++channel) {
-        svg += "<polyline class=\"trace\" id=\"dac" + std::to_string(channel + 1) + "\" fill=\"none\" stroke=\"" +
-               TraceColours[channel] + "\" stroke-width=\"1.5\" points=\"";
+        svg += "<polyline class=\"trace\" id=\"dac" + std::to_string(channel + 1) +
+               "\" fill=\"none\" stroke=\"" + TraceColours[channel] + "\" stroke-width=\"1.5\" points=\"";
         for (size_t i = 0; i < points; ++i) {
             if (i) svg += ' ';
             const double volts = CodeToVolts(run.Value(channel, i % run.Pairs()), range);

@@ -20,13 +20,13 @@ std::string Ending(const BoardRun& run) {
 std::string RunText(size_t number, const BoardRun& run) {
     std::string text = "run " + std::to_string(number) + " (line " + std::to_string(run.line) + "): start " +
                        std::to_string(run.start) + " ms, " + std::to_string(run.DurationMs()) + " ms " +
-                       Ending(run) + ", rate " + Decimal(run.rate, 3) + " Hz, " + std::to_string(run.Pairs()) +
-                       " pairs written on line " + std::to_string(run.blockLine) + ", full scale " +
-                       Decimal(run.rangeVolts, 3) + " V\n";
+                       Ending(run) + ", rate " + Decimal(run.rate, 3) + " Hz, " +
+                       std::to_string(run.Pairs()) + " pairs written on line " +
+                       std::to_string(run.blockLine) + ", full scale " + Decimal(run.rangeVolts, 3) + " V\n";
     for (int channel = 0; channel < 2; ++channel) {
         const ChannelMeasurement m = MeasureChannel(run, channel);
-        text += "  DAC" + std::to_string(channel + 1) + ": amplitude code " + std::to_string(m.peakCode) + ", peak " +
-                Decimal(m.peakVolts, 3) + " V, frequency " + Decimal(m.frequency, 4) + " Hz (" +
+        text += "  DAC" + std::to_string(channel + 1) + ": amplitude code " + std::to_string(m.peakCode) +
+                ", peak " + Decimal(m.peakVolts, 3) + " V, frequency " + Decimal(m.frequency, 4) + " Hz (" +
                 std::to_string(m.risingCrossings) + (m.risingCrossings == 1 ? " period" : " periods") +
                 " a cycle)\n";
     }
@@ -34,7 +34,8 @@ std::string RunText(size_t number, const BoardRun& run) {
 }
 
 std::string AutoStartText(const AutoStartRequest& request) {
-    const std::string where = " (line " + std::to_string(request.line) + ") at " + std::to_string(request.t) + " ms";
+    const std::string where =
+        " (line " + std::to_string(request.line) + ") at " + std::to_string(request.t) + " ms";
     if (!request.on) return "auto-start off" + where + "\n";
     return "auto-start on" + where + ", " + Decimal(request.rate, 3) +
            " Hz: kept for the board's power-on, not played now\n";
@@ -46,14 +47,15 @@ std::string Summary(const Playback& playback) {
     std::vector<std::pair<size_t, std::string>> entries;
     for (size_t i = 0; i < playback.runs.size(); ++i)
         entries.emplace_back(playback.runs[i].line, RunText(i + 1, playback.runs[i]));
-    for (const AutoStartRequest& request : playback.autoStarts) entries.emplace_back(request.line, AutoStartText(request));
+    for (const AutoStartRequest& request : playback.autoStarts)
+        entries.emplace_back(request.line, AutoStartText(request));
     for (const size_t line : playback.blindRuns)
         entries.emplace_back(line, "run request on line " + std::to_string(line) +
                                        " skipped: nothing was written to its device before it\n");
     std::sort(entries.begin(), entries.end());
 
-    std::string text = std::to_string(playback.runs.size()) + (playback.runs.size() == 1 ? " run, " : " runs, ") +
-                       std::to_string(playback.writes) +
+    std::string text = std::to_string(playback.runs.size()) +
+                       (playback.runs.size() == 1 ? " run, " : " runs, ") + std::to_string(playback.writes) +
                        (playback.writes == 1 ? " written block\n" : " written blocks\n");
     for (const auto& entry : entries) text += entry.second;
     return text;

@@ -52,7 +52,8 @@ Arguments Parse(int argc, char** argv) {
             char* end = nullptr;
             errno = 0;
             arguments.seconds = std::strtod(text.c_str(), &end);
-            if (text.empty() || *end || errno || !(arguments.seconds > 0.0) || !std::isfinite(arguments.seconds))
+            if (text.empty() || *end || errno || !(arguments.seconds > 0.0) ||
+                !std::isfinite(arguments.seconds))
                 throw UsageError("--seconds needs a positive number of seconds, not '" + text + "'");
             haveSeconds = true;
         } else if (argument.size() > 1 && argument[0] == '-') {
@@ -71,7 +72,8 @@ Arguments Parse(int argc, char** argv) {
 
 Playback Read(const std::string& path) {
     std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) throw std::runtime_error("cannot read " + path + ": a directory");
+    if (std::filesystem::is_directory(path, ignored))
+        throw std::runtime_error("cannot read " + path + ": a directory");
     std::ifstream file(path, std::ios::binary);
     if (!file) throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
     try {
@@ -100,7 +102,9 @@ void WriteOutput(const std::string& path, Writer write) {
         throw;
     }
 }
-size_t RunNumber(const Playback& playback, const BoardRun& run) { return size_t(&run - playback.runs.data()) + 1; }
+size_t RunNumber(const Playback& playback, const BoardRun& run) {
+    return size_t(&run - playback.runs.data()) + 1;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,20 +136,21 @@ int main(int argc, char** argv) {
     try {
         if (arguments.svg) {
             WriteOutput(*arguments.svg, [&] { WriteText(*arguments.svg, ScopeSvg(last)); });
-            std::cout << "scope picture of run " << RunNumber(playback, last) << ": " << *arguments.svg << "\n";
+            std::cout << "scope picture of run " << RunNumber(playback, last) << ": " << *arguments.svg
+                      << "\n";
         }
         if (arguments.wav) {
             WriteOutput(*arguments.wav, [&] { WriteWav(*arguments.wav, last, plan); });
             std::cout << "sound of run " << RunNumber(playback, last) << ": " << *arguments.wav << ", "
-                      << plan.frames << " frames at "
-                      << plan.headerRate << " Hz (" << Decimal(plan.frames / last.rate, 3)
-                      << " s), left DAC1, right DAC2\n";
+                      << plan.frames << " frames at " << plan.headerRate << " Hz ("
+                      << Decimal(plan.frames / last.rate, 3) << " s), left DAC1, right DAC2\n";
             if (plan.cut)
                 std::cout << "note: the run played " << last.DurationMs() << " ms; the file keeps the first "
                           << Decimal(arguments.seconds, 3) << " s (--seconds)\n";
             if (plan.rateRounded)
-                std::cout << "note: the board played at " << Decimal(last.rate, 6) << " Hz; the WAV header says "
-                          << plan.headerRate << " Hz, so the file plays at that rounded rate\n";
+                std::cout << "note: the board played at " << Decimal(last.rate, 6)
+                          << " Hz; the WAV header says " << plan.headerRate
+                          << " Hz, so the file plays at that rounded rate\n";
         }
     } catch (const std::exception& error) {
         std::cerr << "boardscope: " << error.what() << "\n";

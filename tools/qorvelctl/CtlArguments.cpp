@@ -30,11 +30,12 @@ void AddChannelOptions(CLI::App& play, CtlArguments& arguments, int channel) {
     CLI::Option* code =
         play.add_option("--amp" + n, arguments.amplitude[channel], "DAC" + n + " amplitude code, 0 to 32767")
             ->check(CLI::Range(0, MaxAmplitudeCode));
-    CLI::Option* volts = play.add_option("--volts" + n, arguments.volts[channel],
-                                         "DAC" + n + " amplitude in volts, 0 to the DAC range (instead of --amp" +
-                                             n + ")");
+    CLI::Option* volts =
+        play.add_option("--volts" + n, arguments.volts[channel],
+                        "DAC" + n + " amplitude in volts, 0 to the DAC range (instead of --amp" + n + ")");
     code->excludes(volts);
-    play.add_option("--periods" + n, arguments.periods[channel], "DAC" + n + " sine periods per block, 1 to 20")
+    play.add_option("--periods" + n, arguments.periods[channel],
+                    "DAC" + n + " sine periods per block, 1 to 20")
         ->check(CLI::Range(1, MaxModeIndex + 1));
 }
 
@@ -51,14 +52,19 @@ CtlParse ParseCtlArguments(int argc, const char* const* argv, CtlArguments& argu
     // that is no command is named as such rather than as a missing one.
     app.require_subcommand(0, 1);
     app.fallthrough();  // the common options may follow the command too
-    app.add_option("--dir", arguments.directory, "the folder of QorvelGen.cfg and QorvelGen.sav (default: current)");
-    app.add_flag("--json", arguments.json, "print one JSON object: the values applied and read back, the result");
+    app.add_option("--dir", arguments.directory,
+                   "the folder of QorvelGen.cfg and QorvelGen.sav (default: current)");
+    app.add_flag("--json", arguments.json,
+                 "print one JSON object: the values applied and read back, the result");
 
-    CLI::App* status = app.add_subcommand("status", "device name, number, serial, ranges and presence; no request");
-    CLI::App* play = app.add_subcommand("play", "apply the rate, write the panel's block for these values, run it");
+    CLI::App* status =
+        app.add_subcommand("status", "device name, number, serial, ranges and presence; no request");
+    CLI::App* play =
+        app.add_subcommand("play", "apply the rate, write the panel's block for these values, run it");
     CLI::Option* playRate = AddRateOption(*play, arguments);
     for (int channel = 0; channel < 2; ++channel) AddChannelOptions(*play, arguments, channel);
-    CLI::App* rate = app.add_subcommand("rate", "apply a sampling frequency; with --run, run the block in the board");
+    CLI::App* rate =
+        app.add_subcommand("rate", "apply a sampling frequency; with --run, run the block in the board");
     rate->add_option("HZ", arguments.rate, "sampling frequency in Hz, 1 to 50000")
         ->required()
         ->check(CLI::Range(MinSamplingFrequency, MaxSamplingFrequency));
@@ -70,7 +76,8 @@ CtlParse ParseCtlArguments(int argc, const char* const* argv, CtlArguments& argu
     autoStart->add_option("MODE", onOff, "on or off")->required()->check(CLI::IsMember({"on", "off"}));
     CLI::Option* autoStartRate = AddRateOption(*autoStart, arguments);
     for (CLI::App* saving : {play, rate, autoStart})
-        saving->add_flag("--save", arguments.save, "write the values used into QorvelGen.sav, as the panel at exit");
+        saving->add_flag("--save", arguments.save,
+                         "write the values used into QorvelGen.sav, as the panel at exit");
 
     const auto badArguments = [](const std::string& problem) -> CtlParse {
         return {CtlExit::BadArguments, "qorvelctl: " + problem + "\nRun qorvelctl --help for more.\n"};
@@ -82,7 +89,8 @@ CtlParse ParseCtlArguments(int argc, const char* const* argv, CtlArguments& argu
     } catch (const CLI::ParseError& error) {
         return badArguments(error.what());
     }
-    if (app.get_subcommands().empty()) return badArguments("a command is needed: status, play, rate, stop or autostart");
+    if (app.get_subcommands().empty())
+        return badArguments("a command is needed: status, play, rate, stop or autostart");
 
     arguments.command = status->parsed() ? CtlCommand::Status
                         : play->parsed() ? CtlCommand::Play
@@ -109,8 +117,8 @@ bool VoltsToCode(const char* option, double volts, double dacRange, int32_t& cod
         return true;
     }
     char text[256];
-    std::snprintf(text, sizeof text, "qorvelctl: %s: %g V is outside 0 to %.4f V (DACRange %g V)\n", option, volts,
-                  top, dacRange);
+    std::snprintf(text, sizeof text, "qorvelctl: %s: %g V is outside 0 to %.4f V (DACRange %g V)\n", option,
+                  volts, top, dacRange);
     problem = text;
     return false;
 }

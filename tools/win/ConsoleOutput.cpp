@@ -4,7 +4,8 @@
 
 std::wstring WideFrom(const std::string& text, unsigned codePage) {
     if (text.empty()) return {};
-    const int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int length =
+        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (length <= 0) return {};
     std::wstring wide(static_cast<size_t>(length), L'\0');
     MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
@@ -13,7 +14,8 @@ std::wstring WideFrom(const std::string& text, unsigned codePage) {
 
 std::string Utf8FromWide(const wchar_t* text, size_t length) {
     if (length == 0) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
     if (size <= 0) return {};
     std::string utf8(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), size, nullptr, nullptr);
@@ -26,7 +28,8 @@ std::string Utf8From1251(const std::string& text) {
 }
 
 void Print(OutputStream stream, const std::string& text, unsigned codePage) {
-    const HANDLE handle = GetStdHandle(stream == OutputStream::Standard ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    const HANDLE handle =
+        GetStdHandle(stream == OutputStream::Standard ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
     const std::wstring wide = WideFrom(text, codePage);
     DWORD mode = 0, written = 0;

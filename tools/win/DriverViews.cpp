@@ -13,10 +13,10 @@
 
 namespace {
 
-void ReadDriverFile(const std::wstring& path, DriverView& view)
-{
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+void ReadDriverFile(const std::wstring& path, DriverView& view) {
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         const bool absent = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
@@ -38,19 +38,18 @@ void ReadDriverFile(const std::wstring& path, DriverView& view)
         size_t done = 0;
         while (done < bytes.size()) {
             DWORD got = 0;
-            if (!ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr)) {
+            if (!ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
+                          nullptr)) {
                 error = GetLastError();
                 break;
             }
-            if (got == 0)
-                break;
+            if (got == 0) break;
             done += got;
         }
         bytes.resize(done);
     }
     CloseHandle(file);
-    if (view.file == FileState::TooLarge)
-        return;
+    if (view.file == FileState::TooLarge) return;
     if (error != 0) {
         view.file = FileState::Unreadable;
         view.fileError = error;
@@ -60,13 +59,11 @@ void ReadDriverFile(const std::wstring& path, DriverView& view)
     view.image = ReadPeImage(bytes.data(), bytes.size(), FactoryExportName);
 }
 
-bool IsStringType(DWORD type)
-{
+bool IsStringType(DWORD type) {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
-void ReadView(const std::wstring& keyPath, DriverView& view)
-{
+void ReadView(const std::wstring& keyPath, DriverView& view) {
     const REGSAM access = KEY_READ | (view.bits == 64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY);
     HKEY key = nullptr;
     const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, access, &key);
@@ -102,18 +99,15 @@ void ReadView(const std::wstring& keyPath, DriverView& view)
 }
 
 // A 32-bit program sees a 64-bit view only on 64-bit Windows.
-bool HasSixtyFourBitView()
-{
-    if (sizeof(void*) == 8)
-        return true;
+bool HasSixtyFourBitView() {
+    if (sizeof(void*) == 8) return true;
     BOOL underWow64 = FALSE;
     return IsWow64Process(GetCurrentProcess(), &underWow64) && underWow64;
 }
 
 }  // namespace
 
-bool InspectDriverViews(const char* deviceName, DriverView& own, DriverView& other)
-{
+bool InspectDriverViews(const char* deviceName, DriverView& own, DriverView& other) {
     char keyPath[256];
     BuildDriverKeyPath(deviceName, keyPath, sizeof keyPath);
     // The device name is the program's code page 1251 text, whatever the
@@ -125,18 +119,15 @@ bool InspectDriverViews(const char* deviceName, DriverView& own, DriverView& oth
     other.bits = own.bits == 64 ? 32 : 64;
     other.exists = other.bits == 32 || HasSixtyFourBitView();
     ReadView(key, own);
-    if (other.exists)
-        ReadView(key, other);
+    if (other.exists) ReadView(key, other);
     return true;
 }
 
-std::string DisplayText1251(const char* text)
-{
+std::string DisplayText1251(const char* text) {
     return Utf8From1251(text);
 }
 
-void PrintText(const std::string& text)
-{
+void PrintText(const std::string& text) {
     std::fflush(stdout);  // what qorvelcfg printed before, through the C runtime
     Print(OutputStream::Standard, text, Utf8);
 }

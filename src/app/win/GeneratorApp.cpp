@@ -23,7 +23,8 @@ GeneratorApp::GeneratorApp() {
         workingDirectoryName.reset(new (std::nothrow) wchar_t[wideLength]);
         // 0 is a failure; as much as the length or more, a directory that
         // changed meanwhile and no longer fits.
-        const DWORD got = workingDirectoryName ? GetCurrentDirectoryW(wideLength, workingDirectoryName.get()) : 0;
+        const DWORD got =
+            workingDirectoryName ? GetCurrentDirectoryW(wideLength, workingDirectoryName.get()) : 0;
         if (got == 0 || got >= wideLength) workingDirectoryName.reset();
     }
 
@@ -53,7 +54,9 @@ GeneratorApp::GeneratorApp() {
     UpdateWindow(window);
 }
 
-const MessageMapEntry* GeneratorApp::GetMessageMap() const { return messageMap; }
+const MessageMapEntry* GeneratorApp::GetMessageMap() const {
+    return messageMap;
+}
 
 void GeneratorApp::OnFinalDestroy() {
     FreqSIN.reset();

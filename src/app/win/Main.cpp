@@ -31,6 +31,10 @@ int RunGenerator() {
 // standard error stream, which a windowed program does not have, and brings a
 // demangler of type names into the executable for that. This one only aborts,
 // as the library's does after its message.
-void __gnu_cxx::__verbose_terminate_handler() { std::abort(); }
+void __gnu_cxx::__verbose_terminate_handler() {
+    std::abort();
+}
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunGenerator(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    return RunGenerator();
+}

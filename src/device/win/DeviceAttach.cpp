@@ -65,8 +65,7 @@ const char* CheckAndOpen(IADCDevice* device, int32_t deviceNumber) {
 namespace {
 // Everything up to the open, checked device; false leaves the library and
 // perhaps an unusable device in owner for the caller to release.
-bool OpenDevice(GeneratorDevice& owner, const char* deviceName, int32_t deviceNumber,
-                AttachReport& report) {
+bool OpenDevice(GeneratorDevice& owner, const char* deviceName, int32_t deviceNumber, AttachReport& report) {
     wchar_t path[256];
     if (!ReadDriverPath(deviceName, path)) return false;
     owner.driverLibrary = LoadLibraryW(path);
@@ -132,4 +131,6 @@ void ReleaseDevice(GeneratorDevice& owner) {
     owner.factoryEntry = nullptr;
 }
 
-GeneratorDevice::~GeneratorDevice() { ReleaseDevice(*this); }
+GeneratorDevice::~GeneratorDevice() {
+    ReleaseDevice(*this);
+}

@@ -10,7 +10,9 @@ namespace {
 // The board needs this long to settle after its auto-start mode changes.
 constexpr uint32_t AutoStartSettleMs = 1000;
 
-void SleepPause(uint32_t milliseconds) { Sleep(milliseconds); }
+void SleepPause(uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
 
 // Shows the system wait cursor for its lifetime and brings back the cursor
 // that was showing, also when an exception leaves the request.
@@ -56,13 +58,14 @@ bool GeneratorCommand(GeneratorDevice& state, int32_t kind, double frequency) {
         Send(state.device, SetupGenerator, request);
         AutoStartPause(AutoStartSettleMs);
         break;
-    default:
-        break;
+    default: break;
     }
     return true;
 }
 
-void StopGenerator(GeneratorDevice& state) { GeneratorCommand(state, RunAtRate, 0.0); }
+void StopGenerator(GeneratorDevice& state) {
+    GeneratorCommand(state, RunAtRate, 0.0);
+}
 
 int32_t ReloadGenerator(GeneratorDevice& state, int32_t modeIndex1, int32_t modeIndex2, bool write) {
     StopGenerator(state);

@@ -17,10 +17,10 @@ struct GeneratorDevice {
     GeneratorDevice(const GeneratorDevice&) = delete;
     GeneratorDevice& operator=(const GeneratorDevice&) = delete;
 
-    uint32_t deviceInfo = 0;          // information item 200, stored only
-    void* factoryEntry = nullptr;     // the library's StaticFactory export
+    uint32_t deviceInfo = 0;       // information item 200, stored only
+    void* factoryEntry = nullptr;  // the library's StaticFactory export
     HMODULE driverLibrary = nullptr;
-    IADCDevice* device = nullptr;     // null means no device
+    IADCDevice* device = nullptr;  // null means no device
     SineOscillator oscillator1;
     SineOscillator oscillator2;
     double samplingFrequency = 1000.0;  // as last applied to the device

@@ -42,8 +42,8 @@ void GuardedRequestBody(void* guarded) {
 #if defined(__x86_64__)
 extern "C" {
 void GuardResume();
-[[gnu::used]] EXCEPTION_DISPOSITION GuardHandler(EXCEPTION_RECORD* record, void* frame,
-                                                 CONTEXT* context, DISPATCHER_CONTEXT* dispatch);
+[[gnu::used]] EXCEPTION_DISPOSITION GuardHandler(EXCEPTION_RECORD* record, void* frame, CONTEXT* context,
+                                                 DISPATCHER_CONTEXT* dispatch);
 }
 
 // Reached only while an exception is dispatched (the trampoline names it for
@@ -102,8 +102,7 @@ extern "C" {
 
 // Reached while an exception is dispatched and while one unwinds; only the
 // first is ours to act on.
-EXCEPTION_DISPOSITION __cdecl GuardHandler(EXCEPTION_RECORD* record, GuardRecord* frame, CONTEXT*,
-                                           void*) {
+EXCEPTION_DISPOSITION __cdecl GuardHandler(EXCEPTION_RECORD* record, GuardRecord* frame, CONTEXT*, void*) {
     if (record->ExceptionFlags & EXCEPTION_UNWIND) return ExceptionContinueSearch;
     GuardUnwindAndResume(frame, record);
 }

@@ -12,9 +12,9 @@
 // The handles DeleteObject frees. A device context is not one of them: it
 // has its own owners below.
 template <class Handle>
-concept GdiObjectHandle = std::is_same_v<Handle, HBITMAP> || std::is_same_v<Handle, HBRUSH> ||
-                          std::is_same_v<Handle, HFONT> || std::is_same_v<Handle, HPEN> ||
-                          std::is_same_v<Handle, HRGN> || std::is_same_v<Handle, HPALETTE>;
+concept GdiObjectHandle =
+    std::is_same_v<Handle, HBITMAP> || std::is_same_v<Handle, HBRUSH> || std::is_same_v<Handle, HFONT> ||
+    std::is_same_v<Handle, HPEN> || std::is_same_v<Handle, HRGN> || std::is_same_v<Handle, HPALETTE>;
 
 template <GdiObjectHandle Handle>
 struct GdiObjectDeleter {

@@ -30,7 +30,9 @@ private:
     size_t length = 0;
 };
 
-inline WideText WideFrom1251(const char* text) { return WideText(text); }
+inline WideText WideFrom1251(const char* text) {
+    return WideText(text);
+}
 
 // A new font like `font` but with the Cyrillic character set; null when it
 // cannot be made. The system's fonts are made with its default character set,

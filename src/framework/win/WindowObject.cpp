@@ -67,11 +67,11 @@ int WindowObject::ShowMessage(const char* text, UINT type) {
 BOOL WindowObject::MoveTo(int x, int y) {
     RECT r{};
     GetWindowRect(window, &r);
-    const Point place = PlaceWindow(x, y, {r.left, r.top, r.right, r.bottom},
-                                    GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    const Point place = PlaceWindow(x, y, {r.left, r.top, r.right, r.bottom}, GetSystemMetrics(SM_CXSCREEN),
+                                    GetSystemMetrics(SM_CYSCREEN));
     // Activation is not suppressed; a hidden window is also raised to the top.
-    const UINT flags = IsWindowVisible(window) ? SWP_NOZORDER | SWP_FRAMECHANGED | SWP_SHOWWINDOW
-                                               : SWP_HIDEWINDOW;
+    const UINT flags =
+        IsWindowVisible(window) ? SWP_NOZORDER | SWP_FRAMECHANGED | SWP_SHOWWINDOW : SWP_HIDEWINDOW;
     return SetWindowPos(window, HWND_TOP, place.x, place.y, r.right - r.left, r.bottom - r.top, flags);
 }
 
@@ -221,8 +221,7 @@ LRESULT CALLBACK ObjectSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     case WM_CTLCOLORSCROLLBAR:
     case WM_CTLCOLORSTATIC:
     case WM_MOUSEMOVE:
-    case WM_HOTKEY:
-        return DispatchOrForward(*object, hwnd, message, wParam, lParam);
+    case WM_HOTKEY: return DispatchOrForward(*object, hwnd, message, wParam, lParam);
     case WM_ERASEBKGND:
         if (IsIconic(hwnd)) return 1;
         return DispatchOrForward(*object, hwnd, message, wParam, lParam);
@@ -245,8 +244,7 @@ LRESULT CALLBACK ObjectSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
             return result;
         }
     case WM_QUERYDRAGICON:
-    case WM_GETICON:
-        return reinterpret_cast<LRESULT>(object->icon);
+    case WM_GETICON: return reinterpret_cast<LRESULT>(object->icon);
     case WM_NCDESTROY: {
         SetWindowLongPtrA(hwnd, DWLP_USER, 0);
         if (WNDPROC previous = object->previousWndProc) {

@@ -41,7 +41,9 @@ void HelpBalloon::Close() {
     if (window != nullptr) DestroyWindow(window);
 }
 
-const MessageMapEntry* HelpBalloon::GetMessageMap() const { return balloonMap; }
+const MessageMapEntry* HelpBalloon::GetMessageMap() const {
+    return balloonMap;
+}
 
 void HelpBalloon::AdjustClass(WNDCLASSEXA& wc) {
     wc.style = CS_OWNDC;

@@ -42,7 +42,9 @@ bool IsOpenComboBox(HWND control) {
 }
 }  // namespace
 
-HoverHelp::~HoverHelp() { Stop(); }
+HoverHelp::~HoverHelp() {
+    Stop();
+}
 
 void HoverHelp::Stop() {
     Forget();

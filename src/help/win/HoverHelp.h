@@ -41,7 +41,7 @@ private:
     std::unique_ptr<HelpBalloon> balloon;  // made for the current control; null = none
     const HelpEntry* helpTable = nullptr;
     UINT_PTR hoverTimer = 0;
-    HWND timerWindow = nullptr;            // the panel the hover timer runs on
+    HWND timerWindow = nullptr;  // the panel the hover timer runs on
     int32_t bitmapId = 0;
     HoverTrack track;
     int32_t postDelay = 0;

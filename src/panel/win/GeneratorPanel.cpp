@@ -34,7 +34,9 @@ constexpr int SliderTickSpacing = 1024;
 // grows but its text would not, and would shrink into a corner of each
 // display. There a scalable fixed face of the same height takes its place;
 // at 96 the displays stay exactly as they always were.
-const char* DisplayFace(int dpi) { return dpi > 96 ? "Courier New" : "Courier"; }
+const char* DisplayFace(int dpi) {
+    return dpi > 96 ? "Courier New" : "Courier";
+}
 }  // namespace
 
 // Rows are searched in order and the first match wins: the fixed command ids
@@ -57,7 +59,9 @@ const MessageMapEntry GeneratorApp::messageMap[] = {
 
 // Every WM_TIMER of the panel lands here; the hover timer has its own
 // procedure and never does.
-int32_t GeneratorApp::PollDevicePresence() { return ::PollDevicePresence(*this, *this); }
+int32_t GeneratorApp::PollDevicePresence() {
+    return ::PollDevicePresence(*this, *this);
+}
 
 int32_t GeneratorApp::InitPanel() {
     {
@@ -65,9 +69,9 @@ int32_t GeneratorApp::InitPanel() {
         const int dpi = GetDeviceCaps(dc.get(), LOGPIXELSY);
         // -13 at 96 dots per inch: the division truncates toward zero.
         const int height = -10 * dpi / 72;
-        panelFont = CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
-                                FIXED_PITCH | FF_MODERN, DisplayFace(dpi));
+        panelFont =
+            CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, PROOF_QUALITY, FIXED_PITCH | FF_MODERN, DisplayFace(dpi));
     }
     for (int list : {IDC_PERIODS1, IDC_PERIODS2})
         SendDlgItemMessageA(window, list, WM_SETFONT, reinterpret_cast<WPARAM>(panelFont), FALSE);
@@ -227,12 +231,12 @@ void GeneratorApp::DrawDisplayText(int display, const char* text, COLORREF colou
         GdiHandle<HBRUSH> face(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
         FillRect(memory.get(), &area, face.get());
     }
-    SelectedObject font(memory.get(), panelFont ? static_cast<HGDIOBJ>(panelFont)
-                                                : GetStockObject(DEFAULT_GUI_FONT));
+    SelectedObject font(memory.get(),
+                        panelFont ? static_cast<HGDIOBJ>(panelFont) : GetStockObject(DEFAULT_GUI_FONT));
     SetTextColor(memory.get(), colour);
     SetBkMode(memory.get(), TRANSPARENT);
-    const UINT format = std::strchr(text, '\n') ? DT_CENTER | DT_VCENTER
-                                                : DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+    const UINT format =
+        std::strchr(text, '\n') ? DT_CENTER | DT_VCENTER : DT_CENTER | DT_VCENTER | DT_SINGLELINE;
     DrawTextA(memory.get(), text, -1, &area, format);
     // Each pixel keeps its coordinates: memory (x, y) lands on display (x, y).
     BitBlt(dc.get(), inner.left, inner.top, width, height, memory.get(), inner.left, inner.top, SRCCOPY);

@@ -3,13 +3,10 @@
 #include <new>
 #include <windows.h>
 
-bool ReadWholeFile(const char* fileName, int32_t maxSize, std::unique_ptr<char[]>& buffer,
-                   int32_t& size)
-{
-    const HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
+bool ReadWholeFile(const char* fileName, int32_t maxSize, std::unique_ptr<char[]>& buffer, int32_t& size) {
+    const HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
     bool done = false;
     DWORD high = 0;
     const DWORD low = GetFileSize(file, &high);
@@ -31,56 +28,42 @@ bool ReadWholeFile(const char* fileName, int32_t maxSize, std::unique_ptr<char[]
 
 OutputFile::OutputFile(const char* fileName)
     : handle(CreateFileA(fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr))
-{
+                         FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+
+OutputFile::~OutputFile() {
+    if (IsOpen()) CloseHandle(handle);
 }
 
-OutputFile::~OutputFile()
-{
-    if (IsOpen())
-        CloseHandle(handle);
-}
-
-bool OutputFile::IsOpen() const
-{
+bool OutputFile::IsOpen() const {
     return handle != INVALID_HANDLE_VALUE;
 }
 
-bool OutputFile::Write(const char* data, size_t size)
-{
+bool OutputFile::Write(const char* data, size_t size) {
     DWORD written = 0;
     return IsOpen() && size <= MAXDWORD &&
-           WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr) &&
-           written == size;
+           WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr) && written == size;
 }
 
-bool OutputFile::Commit()
-{
-    if (!IsOpen())
-        return false;
+bool OutputFile::Commit() {
+    if (!IsOpen()) return false;
     const HANDLE file = handle;
     handle = INVALID_HANDLE_VALUE;
     const bool flushed = FlushFileBuffers(file) != FALSE;
     return CloseHandle(file) != FALSE && flushed;
 }
 
-bool MoveFileOver(const char* source, const char* target)
-{
-    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
-           FALSE;
+bool MoveFileOver(const char* source, const char* target) {
+    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
-void RemoveFile(const char* fileName)
-{
+void RemoveFile(const char* fileName) {
     DeleteFileA(fileName);
 }
 
-bool ChangeDirectory(const char* directory)
-{
+bool ChangeDirectory(const char* directory) {
     return SetCurrentDirectoryA(directory) != FALSE;
 }
 
-bool ChangeDirectory(const wchar_t* directory)
-{
+bool ChangeDirectory(const wchar_t* directory) {
     return SetCurrentDirectoryW(directory) != FALSE;
 }

@@ -33,16 +33,28 @@ bool IsFault(const BoardSettings& s, FaultRequest request, FaultKind kind) {
 }
 
 DeviceRequest Request(uint32_t mode, double frequency, uint32_t count, int16_t* buffer = nullptr) {
-    return DeviceRequest{RequestCode, sizeof(DeviceRequest), mode, frequency, WaveformAddress, 1, count, buffer};
+    return DeviceRequest{RequestCode, sizeof(DeviceRequest), mode, frequency, WaveformAddress, 1, count,
+                         buffer};
 }
 }  // namespace
 
 TEST(FormatReal, ShortestDigitsAlwaysWithADecimalPoint) {
-    const struct { double value; const char* text; } cases[] = {
-        {1000.0, "1000.0"}, {999.5, "999.5"}, {0.0, "0.0"}, {-0.0, "-0.0"}, {0.1, "0.1"},
-        {1.0 / 3.0, "0.3333333333333333"}, {-2.25, "-2.25"}, {1e21, "1000000000000000000000.0"},
-        {1e-7, "0.0000001"}, {50000.0, "50000.0"},
-        {std::numeric_limits<double>::quiet_NaN(), "null"}, {std::numeric_limits<double>::infinity(), "null"},
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {
+        {1000.0, "1000.0"},
+        {999.5, "999.5"},
+        {0.0, "0.0"},
+        {-0.0, "-0.0"},
+        {0.1, "0.1"},
+        {1.0 / 3.0, "0.3333333333333333"},
+        {-2.25, "-2.25"},
+        {1e21, "1000000000000000000000.0"},
+        {1e-7, "0.0000001"},
+        {50000.0, "50000.0"},
+        {std::numeric_limits<double>::quiet_NaN(), "null"},
+        {std::numeric_limits<double>::infinity(), "null"},
     };
     for (const auto& c : cases) EXPECT_EQ(FormatReal(c.value), c.text) << c.value;
     // A float keeps its own shortest digits, not those of its widened double.
@@ -115,9 +127,12 @@ TEST(BoardSettings, EachVariableAndItsUnreadableValues) {
         {"VBOARD_CREATE", "fail", [](auto& s) { return s.createFails; }},
         {"VBOARD_CREATE", "ok", [](auto& s) { return !s.createFails; }},
         {"VBOARD_CHDIR", "C:\\work", [](auto& s) { return s.openDirectory == "C:\\work"; }},
-        {"VBOARD_FAULT", "write:access", [](auto& s) { return IsFault(s, FaultRequest::Write, FaultKind::Access); }},
-        {"VBOARD_FAULT", "run:divide", [](auto& s) { return IsFault(s, FaultRequest::Run, FaultKind::Divide); }},
-        {"VBOARD_FAULT", "run:cxx", [](auto& s) { return IsFault(s, FaultRequest::Run, FaultKind::ForeignCxx); }},
+        {"VBOARD_FAULT", "write:access",
+         [](auto& s) { return IsFault(s, FaultRequest::Write, FaultKind::Access); }},
+        {"VBOARD_FAULT", "run:divide",
+         [](auto& s) { return IsFault(s, FaultRequest::Run, FaultKind::Divide); }},
+        {"VBOARD_FAULT", "run:cxx",
+         [](auto& s) { return IsFault(s, FaultRequest::Run, FaultKind::ForeignCxx); }},
         {"VBOARD_FAULT", "write", [](auto& s) { return !s.fault; }},
         {"VBOARD_FAULT", "stop:access", [](auto& s) { return !s.fault; }},
         {"VBOARD_FAULT", "write:boom", [](auto& s) { return !s.fault; }},
@@ -174,7 +189,8 @@ TEST(SimulatedBoard, GeneratorKeepsTheBlockPlaysStopsAndKeepsAutoStart) {
 TEST(SimulatedBoard, AWriteBeyondBoardMemoryKeepsWhatFits) {
     auto board = Board();
     std::vector<int16_t> big(BoardMemoryValues + 5, 3);
-    DeviceRequest write = Request(RequestMode::RunOrWrite, 0.0, static_cast<uint32_t>(big.size()), big.data());
+    DeviceRequest write =
+        Request(RequestMode::RunOrWrite, 0.0, static_cast<uint32_t>(big.size()), big.data());
     EXPECT_EQ(board->Setup(SetupGenerator, &write), 0);
     EXPECT_EQ(board->Generator().block.size(), BoardMemoryValues);
 }
@@ -203,8 +219,8 @@ TEST(SimulatedBoard, FaultFallsOnTheWriteOrTheRunOnly) {
         ASSERT_NE(board, nullptr);
         DeviceRequest request = c.request;
         EXPECT_EQ(board->FaultFor(c.selector, &request).has_value(), c.faults)
-            << "selector " << c.selector << " mode " << request.Mode << (request.Buffer ? " with" : " without")
-            << " a buffer";
+            << "selector " << c.selector << " mode " << request.Mode
+            << (request.Buffer ? " with" : " without") << " a buffer";
         EXPECT_FALSE(board->FaultFor(c.selector, nullptr).has_value());
     }
     EXPECT_FALSE(Board()->FaultFor(1, nullptr).has_value());

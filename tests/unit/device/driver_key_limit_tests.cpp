@@ -6,8 +6,7 @@
 
 #include "device/DriverKey.h"
 
-TEST(DriverKeyPath, IsCutAndTerminatedWithinTheBuffer)
-{
+TEST(DriverKeyPath, IsCutAndTerminatedWithinTheBuffer) {
     const struct {
         size_t size;
         const char* expected;
@@ -27,8 +26,7 @@ TEST(DriverKeyPath, IsCutAndTerminatedWithinTheBuffer)
     }
 }
 
-TEST(DriverKeyPath, WritesNothingIntoNoRoom)
-{
+TEST(DriverKeyPath, WritesNothingIntoNoRoom) {
     char out[4] = "abc";
     BuildDriverKeyPath("QorvelE", out, 0);
     EXPECT_STREQ(out, "abc");

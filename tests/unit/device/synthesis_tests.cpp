@@ -29,7 +29,10 @@ std::vector<int16_t> Channel(const SampleBlock& block, int channel) {
 
 TEST(Synthesis, HalfScaleOnePeriodHitsNamedSamples) {
     const SampleBlock block = Synthesize(0x4000, 1, 0, 1);
-    const struct { int k; int16_t value; } cases[] = {
+    const struct {
+        int k;
+        int16_t value;
+    } cases[] = {
         {0, 0}, {1, 103}, {2, 206}, {125, 11585}, {250, 16384}, {500, 0}, {750, -16384}, {999, -103},
     };
     for (const auto& c : cases) EXPECT_EQ(block.values[2 * c.k], c.value) << "k=" << c.k;
@@ -54,7 +57,8 @@ TEST(Synthesis, FullScaleTwentyPeriodsPeaksBetweenSamples) {
 
 TEST(Synthesis, ZeroAmplitudeGivesSilence) {
     const SampleBlock block = Synthesize(0, 5, 0, 20);
-    EXPECT_TRUE(std::all_of(std::begin(block.values), std::end(block.values), [](int16_t v) { return v == 0; }));
+    EXPECT_TRUE(
+        std::all_of(std::begin(block.values), std::end(block.values), [](int16_t v) { return v == 0; }));
 }
 
 TEST(Synthesis, TrailingValuesAreZeroWhateverTheBlockHeld) {
@@ -76,7 +80,9 @@ TEST(Synthesis, ChannelsAreInterleavedAndIndependent) {
 }
 
 TEST(Synthesis, RecurrenceFollowsTheSineWithinOneCode) {
-    const struct { int32_t code, periods; } cases[] = {{32767, 1}, {32767, 20}, {12345, 7}, {1, 13}, {0x4000, 19}};
+    const struct {
+        int32_t code, periods;
+    } cases[] = {{32767, 1}, {32767, 20}, {12345, 7}, {1, 13}, {0x4000, 19}};
     for (const auto& c : cases) {
         const SampleBlock block = Synthesize(c.code, c.periods, 0, 1);
         for (int k = 0; k < SamplePairs; ++k) {

@@ -6,9 +6,15 @@
 
 namespace {
 // Handlers are never called by the matching tests; each stands for one row.
-int32_t Row(WindowObject&) { return 0; }
-int32_t RowW(WindowObject&, WParam) { return 0; }
-int32_t RowWL(WindowObject&, WParam, LParam) { return 0; }
+int32_t Row(WindowObject&) {
+    return 0;
+}
+int32_t RowW(WindowObject&, WParam) {
+    return 0;
+}
+int32_t RowWL(WindowObject&, WParam, LParam) {
+    return 0;
+}
 
 constexpr uint32_t Command = 0x0111;
 constexpr uint32_t Timer = 0x0113;
@@ -21,10 +27,12 @@ const MessageMapEntry map[] = {
     {Timer, 0, 0, NoArgs, {.noArgs = &Row}},                // 3: any id
     {Command, 0, 0, NoArgs, {.noArgs = &Row}},              // 4: any other command
     MapEnd,
-    {Paint, 0, 0, NoArgs, {.noArgs = &Row}},                // never reached: after the end row
+    {Paint, 0, 0, NoArgs, {.noArgs = &Row}},  // never reached: after the end row
 };
 
-int RowOf(const MessageMapEntry* found) { return found ? static_cast<int>(found - map) : -1; }
+int RowOf(const MessageMapEntry* found) {
+    return found ? static_cast<int>(found - map) : -1;
+}
 }  // namespace
 
 TEST(MessageMap, FindsTheFirstMatchingRow) {
@@ -34,20 +42,20 @@ TEST(MessageMap, FindsTheFirstMatchingRow) {
         int row;  // -1: no row
     } cases[] = {
         {Command, 1010, 0},
-        {Command, (5u << 16) | 1010, 0},       // notification code in the high word
+        {Command, (5u << 16) | 1010, 0},  // notification code in the high word
         {Command, (0xFFFFu << 16) | 1010, 0},
-        {Command, 1013, 1},                    // range ends are inclusive
+        {Command, 1013, 1},  // range ends are inclusive
         {Command, 1016, 1},
         {Command, 1019, 1},
-        {Command, 1012, 4},                    // just outside the range
+        {Command, 1012, 4},  // just outside the range
         {Command, 1020, 4},
         {Command, (1u << 16) | 1020, 4},
-        {Command, 0, 4},                       // firstId 0 also matches id 0
+        {Command, 0, 4},  // firstId 0 also matches id 0
         {Timer, 0, 3},
         {Timer, 1, 3},
         {Timer, 0xFFFF, 3},
-        {Paint, 0, -1},                        // rows after the end are never seen
-        {0x0200, 1010, -1},                    // no row for the message
+        {Paint, 0, -1},      // rows after the end are never seen
+        {0x0200, 1010, -1},  // no row for the message
     };
     for (const auto& c : cases)
         EXPECT_EQ(RowOf(FindMapEntry(map, c.message, c.wParam)), c.row)

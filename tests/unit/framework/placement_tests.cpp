@@ -57,10 +57,9 @@ TEST(Placement, WindowWiderThanTheScreen) {
         int x;
         int expected;
     } cases[] = {
-        {-1000, 0},   // centring gives -111, held at 0
-        {-500, 0},
-        {-100, 0},    // a negative position is held at 0 before the limit applies
-        {0, -221},    // right edge on the screen's right edge
+        {-1000, 0},              // centring gives -111, held at 0
+        {-500, 0},   {-100, 0},  // a negative position is held at 0 before the limit applies
+        {0, -221},               // right edge on the screen's right edge
         {700, -221},
     };
     for (const auto& c : cases)

@@ -14,7 +14,10 @@ Point ScaledPoint(const OutlineScale& scale, int number) {
 }  // namespace
 
 TEST(BalloonWords, OnlyTheSpaceSeparatesWords) {
-    const struct { const char* text; int32_t words; } cases[] = {
+    const struct {
+        const char* text;
+        int32_t words;
+    } cases[] = {
         {nullptr, 0},
         {"", 0},
         {"     ", 0},
@@ -52,18 +55,21 @@ TEST(BalloonOutline, ExtentsFollowTheLargestCoordinates) {
 }
 
 TEST(BalloonMeasure, LayoutWidthDoublesFromThreeWords) {
-    const struct { int32_t widest, zeros, words, width; } cases[] = {
+    const struct {
+        int32_t widest, zeros, words, width;
+    } cases[] = {
         {40, 24, 1, 64}, {40, 24, 2, 64}, {40, 24, 3, 128}, {40, 24, 29, 128}, {0, 24, 1, 24},
     };
     for (const auto& c : cases) EXPECT_EQ(LayoutWidth(c.widest, c.zeros, c.words), c.width) << c.words;
 }
 
 TEST(BalloonMeasure, MeasurementScalesToTheWholeOutlineWithTruncation) {
-    const struct { int32_t right, bottom, scaledRight, scaledBottom; } cases[] = {
-        {60, 34, 100, 62},   // 2520 / 25, 1054 / 17
-        {25, 17, 42, 31},
-        {1, 1, 1, 1},        // 42 / 25 and 31 / 17 truncate to 1
-        {24, 16, 40, 29},    // 1008 / 25 = 40.32, 496 / 17 = 29.2
+    const struct {
+        int32_t right, bottom, scaledRight, scaledBottom;
+    } cases[] = {
+        {60, 34, 100, 62},                // 2520 / 25, 1054 / 17
+        {25, 17, 42, 31},  {1, 1, 1, 1},  // 42 / 25 and 31 / 17 truncate to 1
+        {24, 16, 40, 29},                 // 1008 / 25 = 40.32, 496 / 17 = 29.2
         {0, 0, 0, 0},
     };
     for (const auto& c : cases) {
@@ -117,7 +123,7 @@ TEST(BalloonShape, NegativeOutlineUnitsShiftArithmetically) {
     // (b × -1) >> 16 rounds toward minus infinity: -1, not 0.
     const OutlineScale scale = MakeOutlineScale(101, 63, defaultExtent, 0);
     const Point p = ScaleOutlinePoint(scale, -1, -1);
-    EXPECT_EQ(p.x, -3 + 1);       // 157598 × -1 >> 16 = -3
+    EXPECT_EQ(p.x, -3 + 1);         // 157598 × -1 >> 16 = -3
     EXPECT_EQ(p.y, 63 - (-3) + 1);  // 133186 × -1 >> 16 = -3
 }
 
@@ -125,8 +131,8 @@ TEST(BalloonShape, WideWindowsDoNotOverflowTheFixedPointProducts) {
     // 40000 × 65536 / 42 × 40 exceeds 32 bits; the point still lands at the right edge.
     const OutlineScale scale = MakeOutlineScale(40000, 30000, defaultExtent, 0);
     const Point p16 = ScaledPoint(scale, 16);  // (40, 20)
-    EXPECT_EQ(p16.x, 38095 + 1);           // (62415238 × 40) >> 16
-    EXPECT_EQ(p16.y, 30000 - 19354 + 1);   // (63421935 × 20) >> 16
+    EXPECT_EQ(p16.x, 38095 + 1);               // (62415238 × 40) >> 16
+    EXPECT_EQ(p16.y, 30000 - 19354 + 1);       // (63421935 × 20) >> 16
 }
 
 TEST(BalloonPlacement, KeepsTheBalloonOnTheScreen) {
@@ -156,17 +162,13 @@ TEST(BalloonPlacement, KeepsTheBalloonOnTheScreen) {
 }
 
 TEST(BalloonTiming, DisplayTimeGrowsWithWords) {
-    const struct { int32_t words, postDelay, displayTime; } cases[] = {
-        {8, 4000, 4000},
-        {20, 4000, 16000},
-        {29, 4000, 20000},
-        {1, 4000, 4000},
-        {4, 4000, 4000},     // 4 / 5 truncates to 0, raised to 1
-        {9, 4000, 4000},
-        {10, 4000, 8000},
-        {20, 500, 2000},
-        {5, 500, 500},
-        {5, 60000, 60000},
+    const struct {
+        int32_t words, postDelay, displayTime;
+    } cases[] = {
+        {8, 4000, 4000}, {20, 4000, 16000}, {29, 4000, 20000},
+        {1, 4000, 4000}, {4, 4000, 4000},  // 4 / 5 truncates to 0, raised to 1
+        {9, 4000, 4000}, {10, 4000, 8000},  {20, 500, 2000},
+        {5, 500, 500},   {5, 60000, 60000},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DisplayTime(c.words, c.postDelay), c.displayTime) << c.words << " words, " << c.postDelay;

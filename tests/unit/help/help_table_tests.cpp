@@ -14,7 +14,11 @@ int RowCount() {
 }  // namespace
 
 TEST(HelpTable, ThirteenRowsInTieBreakOrderWithWordCountsAndFactors) {
-    const struct { int32_t controlId; int32_t words; int32_t factor; } rows[] = {
+    const struct {
+        int32_t controlId;
+        int32_t words;
+        int32_t factor;
+    } rows[] = {
         {1010, 20, 4}, {1022, 29, 5}, {1025, 13, 2}, {1026, 13, 2}, {1012, 22, 4},
         {1017, 22, 4}, {1013, 20, 4}, {1014, 20, 4}, {1018, 20, 4}, {1019, 20, 4},
         {1015, 8, 1},  {1020, 8, 1},  {1027, 23, 4},

@@ -37,9 +37,8 @@ TEST(FrequencyDisplay, WholeHertzUpTo1000KilohertzAbove) {
         double samplingFrequency;
         const char* expected;
     } cases[] = {
-        {1000.0, "1000Hz"},   {1001.0, "1.00KHz"}, {1.0, "1Hz"},
-        {50000.0, "50.00KHz"}, {999.4, "999Hz"},   {1000.5, "1.00KHz"},
-        {12345.0, "12.35KHz"},
+        {1000.0, "1000Hz"}, {1001.0, "1.00KHz"}, {1.0, "1Hz"},          {50000.0, "50.00KHz"},
+        {999.4, "999Hz"},   {1000.5, "1.00KHz"}, {12345.0, "12.35KHz"},
     };
     for (const auto& c : cases)
         EXPECT_STREQ(FrequencyDisplay(c.samplingFrequency).text, c.expected) << c.samplingFrequency;

@@ -9,11 +9,11 @@ TEST(SignedLowWord, ReadsTheLowWordAsSigned) {
     } cases[] = {
         {0, 0},
         {1, 1},
-        {0xFFFF, -1},              // a step of -1 with only the low word filled in
-        {-1, -1},                  // the same step sign-extended
+        {0xFFFF, -1},  // a step of -1 with only the low word filled in
+        {-1, -1},      // the same step sign-extended
         {0x8000, -32768},
         {0x7FFF, 32767},
-        {0x10001, 1},              // the high word never counts
+        {0x10001, 1},  // the high word never counts
         {0x0032FFCE, -50},
     };
     for (const auto& c : cases) EXPECT_EQ(SignedLowWord(c.answer), c.expected) << c.answer;

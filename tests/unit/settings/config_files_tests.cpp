@@ -33,14 +33,13 @@ private:
 
 class SettingsFiles : public testing::Test {
 protected:
-    std::string Put(const char* name, std::string_view text)
-    {
+    std::string Put(const char* name, std::string_view text) {
         const std::string path = directory.File(name);
         WriteBytes(path, text);
         return path;
     }
 
-    TempDir directory;                 // destroyed last
+    TempDir directory;  // destroyed last
     CurrentDirectoryGuard currentDirectory;
 };
 
@@ -52,15 +51,13 @@ struct SavedCase {
     int32_t FreqIndex, AmplitudeIndex1, AmplitudeIndex2, ModeIndex1, ModeIndex2;
 };
 
-void PrintTo(const SavedCase& c, std::ostream* out)
-{
+void PrintTo(const SavedCase& c, std::ostream* out) {
     *out << c.what;
 }
 
 class SavedStateFile : public SettingsFiles, public testing::WithParamInterface<SavedCase> {};
 
-TEST_P(SavedStateFile, ReadsDefaultsAndClamps)
-{
+TEST_P(SavedStateFile, ReadsDefaultsAndClamps) {
     const SavedCase& c = GetParam();
     const std::string name =
         c.text != nullptr ? Put("QorvelGen.sav", c.text) : directory.File("QorvelGen.sav");
@@ -75,25 +72,27 @@ TEST_P(SavedStateFile, ReadsDefaultsAndClamps)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SavedStateFile,
-    testing::Values(
-        SavedCase{"missing", nullptr, 1000, 0, 0, 0, 0},
-        SavedCase{"empty", "", 1000, 0, 0, 0, 0},
-        SavedCase{"keyless", "something else\n", 1, 16384, 16384, 0, 0},
-        SavedCase{"not numbers", "FreqIndex = x\nAmplitudeIndex1 = y\nModeIndex1 = z\n", 1, 16384,
-                  16384, 0, 0},
-        SavedCase{"in range", "FreqIndex = 2000\nAmplitudeIndex1 = 100\nAmplitudeIndex2 = 200\n"
-                  "ModeIndex1 = 3\nModeIndex2 = 19\n", 2000, 100, 200, 3, 19},
-        SavedCase{"low bounds", "FreqIndex = 0\nAmplitudeIndex1 = -5\nAmplitudeIndex2 = -1\n"
-                  "ModeIndex1 = -1\nModeIndex2 = -100\n", 1, 0, 0, 0, 0},
-        SavedCase{"high bounds", "FreqIndex = 60000\nAmplitudeIndex1 = 0x8000\n"
-                  "AmplitudeIndex2 = 1M\nModeIndex1 = 25\nModeIndex2 = 20\n", 50000, 32767, 32767,
-                  19, 19},
-        SavedCase{"suffixes", "FreqIndex = 50K\n", 50000, 16384, 16384, 0, 0},
-        SavedCase{"floating form", "FreqIndex = 1.5K\nAmplitudeIndex1 = 99.5\n", 1536, 100, 16384,
-                  0, 0}));
+    testing::Values(SavedCase{"missing", nullptr, 1000, 0, 0, 0, 0}, SavedCase{"empty", "", 1000, 0, 0, 0, 0},
+                    SavedCase{"keyless", "something else\n", 1, 16384, 16384, 0, 0},
+                    SavedCase{"not numbers", "FreqIndex = x\nAmplitudeIndex1 = y\nModeIndex1 = z\n", 1, 16384,
+                              16384, 0, 0},
+                    SavedCase{"in range",
+                              "FreqIndex = 2000\nAmplitudeIndex1 = 100\nAmplitudeIndex2 = 200\n"
+                              "ModeIndex1 = 3\nModeIndex2 = 19\n",
+                              2000, 100, 200, 3, 19},
+                    SavedCase{"low bounds",
+                              "FreqIndex = 0\nAmplitudeIndex1 = -5\nAmplitudeIndex2 = -1\n"
+                              "ModeIndex1 = -1\nModeIndex2 = -100\n",
+                              1, 0, 0, 0, 0},
+                    SavedCase{"high bounds",
+                              "FreqIndex = 60000\nAmplitudeIndex1 = 0x8000\n"
+                              "AmplitudeIndex2 = 1M\nModeIndex1 = 25\nModeIndex2 = 20\n",
+                              50000, 32767, 32767, 19, 19},
+                    SavedCase{"suffixes", "FreqIndex = 50K\n", 50000, 16384, 16384, 0, 0},
+                    SavedCase{"floating form", "FreqIndex = 1.5K\nAmplitudeIndex1 = 99.5\n", 1536, 100, 16384,
+                              0, 0}));
 
-TEST_F(SettingsFiles, SavedStateClampsAlsoWithoutAFile)
-{
+TEST_F(SettingsFiles, SavedStateClampsAlsoWithoutAFile) {
     SavedState state;
     state.FreqIndex = 0;
     state.AmplitudeIndex1 = 40000;
@@ -116,15 +115,13 @@ struct ConfigCase {
     int32_t Device, HelpPreDelay, HelpPostDelay;
 };
 
-void PrintTo(const ConfigCase& c, std::ostream* out)
-{
+void PrintTo(const ConfigCase& c, std::ostream* out) {
     *out << c.what;
 }
 
 class ConfigurationFile : public SettingsFiles, public testing::WithParamInterface<ConfigCase> {};
 
-TEST_P(ConfigurationFile, ReadsDefaultsAndClamps)
-{
+TEST_P(ConfigurationFile, ReadsDefaultsAndClamps) {
     const ConfigCase& c = GetParam();
     const std::string name =
         c.text != nullptr ? Put("QorvelGen.cfg", c.text) : directory.File("QorvelGen.cfg");
@@ -132,10 +129,8 @@ TEST_P(ConfigurationFile, ReadsDefaultsAndClamps)
     // file stays as it is).
     const bool hasText = c.text != nullptr && c.text[0] != '\0';
     for (const char* tail : {"", "\nFreqSIN = 1 2\n"}) {
-        if (!hasText && tail[0] != '\0')
-            break;
-        if (hasText)
-            WriteBytes(name, c.text + std::string(tail));
+        if (!hasText && tail[0] != '\0') break;
+        if (hasText) WriteBytes(name, c.text + std::string(tail));
         Configuration state;
         // Values a missing file keeps and a keyless one replaces by the defaults.
         state.Device = 7;
@@ -150,14 +145,13 @@ TEST_P(ConfigurationFile, ReadsDefaultsAndClamps)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ConfigurationFile,
-    testing::Values(
-        ConfigCase{"missing: kept and clamped", nullptr, 7, 60000, 500},
-        ConfigCase{"empty: kept and clamped", "", 7, 60000, 500},
-        ConfigCase{"keyless: defaults", "nothing here", 1, 10000, 4000},
-        ConfigCase{"in range", "Device = 3\nHelpPreDelay = 0\nHelpPostDelay = 500", 3, 0, 500},
-        ConfigCase{"low bounds", "Device = 0\nHelpPreDelay = -1\nHelpPostDelay = 100", 1, 0, 500},
-        ConfigCase{"high bounds", "Device = 300\nHelpPreDelay = 60001\nHelpPostDelay = 1M", 255,
-                   60000, 60000}));
+    testing::Values(ConfigCase{"missing: kept and clamped", nullptr, 7, 60000, 500},
+                    ConfigCase{"empty: kept and clamped", "", 7, 60000, 500},
+                    ConfigCase{"keyless: defaults", "nothing here", 1, 10000, 4000},
+                    ConfigCase{"in range", "Device = 3\nHelpPreDelay = 0\nHelpPostDelay = 500", 3, 0, 500},
+                    ConfigCase{"low bounds", "Device = 0\nHelpPreDelay = -1\nHelpPostDelay = 100", 1, 0, 500},
+                    ConfigCase{"high bounds", "Device = 300\nHelpPreDelay = 60001\nHelpPostDelay = 1M", 255,
+                               60000, 60000}));
 
 struct DeviceNameCase {
     const char* what;
@@ -165,15 +159,13 @@ struct DeviceNameCase {
     std::string expected;
 };
 
-void PrintTo(const DeviceNameCase& c, std::ostream* out)
-{
+void PrintTo(const DeviceNameCase& c, std::ostream* out) {
     *out << c.what;
 }
 
 class DeviceName : public SettingsFiles, public testing::WithParamInterface<DeviceNameCase> {};
 
-TEST_P(DeviceName, IsReadFoldedOrRaw)
-{
+TEST_P(DeviceName, IsReadFoldedOrRaw) {
     const std::string name = Put("QorvelGen.cfg", GetParam().text);
     Configuration state;
     std::memset(state.DeviceName + 8, '#', sizeof state.DeviceName - 8);  // past "QorvelE"
@@ -186,17 +178,14 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, DeviceName,
     testing::Values(
         DeviceNameCase{"missing keeps the start value", "Device = 2", "QorvelE"},
-        DeviceNameCase{"unquoted", "DeviceName = my-dev.1_a+b,c(d)e\tf: g",
-                       "MY-DEV.1_A+B C D E F"},
+        DeviceNameCase{"unquoted", "DeviceName = my-dev.1_a+b,c(d)e\tf: g", "MY-DEV.1_A+B C D E F"},
         DeviceNameCase{"semicolon ends it", "DeviceName = a;b", "A"},
         DeviceNameCase{"quoted", "DeviceName = \"My dev: (1)\"", "My dev: (1)"},
         DeviceNameCase{"quoted empty", "DeviceName = \"\"", ""},
         DeviceNameCase{"cut to 98", "DeviceName = " + std::string(120, 'x'), std::string(98, 'X')}));
 
-TEST_F(SettingsFiles, RangesAndFreqSinList)
-{
-    const std::string name =
-        Put("QorvelGen.cfg", "ADCRange = 0\nDACRange = 2.5\nFreqSIN = 1 2 3.5 x 4\n");
+TEST_F(SettingsFiles, RangesAndFreqSinList) {
+    const std::string name = Put("QorvelGen.cfg", "ADCRange = 0\nDACRange = 2.5\nFreqSIN = 1 2 3.5 x 4\n");
     Configuration state;
     ReadConfiguration(state, name.c_str());
     EXPECT_EQ(state.ADCRange, 0.0);
@@ -216,8 +205,7 @@ TEST_F(SettingsFiles, RangesAndFreqSinList)
     EXPECT_EQ(state.DACRange, 2.5) << "a missing DACRange keeps what was there";
 }
 
-TEST_F(SettingsFiles, AMissingConfigurationEmptiesTheList)
-{
+TEST_F(SettingsFiles, AMissingConfigurationEmptiesTheList) {
     Configuration state;
     state.FreqSIN = std::make_unique<double[]>(2);
     state.FreqSINCount = 2;
@@ -230,8 +218,7 @@ TEST_F(SettingsFiles, AMissingConfigurationEmptiesTheList)
 
 // ---------------------------------------------------------------- writing
 
-SavedState StateInto(const TempDir& directory)
-{
+SavedState StateInto(const TempDir& directory) {
     SavedState state;
     const std::string path = directory.Path().string();
     EXPECT_LT(path.size(), sizeof state.workingDirectory);
@@ -251,8 +238,7 @@ const std::string ExpectedSaved =
     "ModeIndex1      = 19\r\n"
     "ModeIndex2      = -7\r\n";
 
-TEST_F(SettingsFiles, WritesFiveLinesIntoTheWorkingDirectory)
-{
+TEST_F(SettingsFiles, WritesFiveLinesIntoTheWorkingDirectory) {
     TempDir elsewhere;
     std::filesystem::current_path(elsewhere.Path());
     WriteSavedState(StateInto(directory), "QorvelGen.sav");
@@ -262,8 +248,7 @@ TEST_F(SettingsFiles, WritesFiveLinesIntoTheWorkingDirectory)
     EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), directory.Path()));
 }
 
-TEST_F(SettingsFiles, TheDirectorysOwnNameWinsOverTheNarrowOne)
-{
+TEST_F(SettingsFiles, TheDirectorysOwnNameWinsOverTheNarrowOne) {
     // A name no single code page spells: the narrow field holds it as a
     // system that cannot spell it does, with a "?" for each such letter.
     const std::filesystem::path folder = directory.Path() / u8"Измерения Ωμέγα";
@@ -281,8 +266,7 @@ TEST_F(SettingsFiles, TheDirectorysOwnNameWinsOverTheNarrowOne)
     EXPECT_EQ(ReadBytes(directory.File("QorvelGen.sav")), "<missing>");
 }
 
-TEST_F(SettingsFiles, TheWrittenFileReadsBack)
-{
+TEST_F(SettingsFiles, TheWrittenFileReadsBack) {
     Put("QorvelGen.sav", "an older, longer file that the new one replaces entirely\n");
     SavedState written = StateInto(directory);
     written.ModeIndex2 = 4;
@@ -296,20 +280,17 @@ TEST_F(SettingsFiles, TheWrittenFileReadsBack)
     EXPECT_EQ(read.ModeIndex2, 4);
 }
 
-TEST_F(SettingsFiles, ExtremeValuesAreWrittenWhole)
-{
+TEST_F(SettingsFiles, ExtremeValuesAreWrittenWhole) {
     SavedState state = StateInto(directory);
     state.FreqIndex = -2147483647 - 1;
     state.AmplitudeIndex1 = 2147483647;
     WriteSavedState(state, "QorvelGen.sav");
     const std::string bytes = ReadBytes(directory.File("QorvelGen.sav"));
-    const std::string expected =
-        "FreqIndex       = -2147483648\r\nAmplitudeIndex1 = 2147483647\r\n";
+    const std::string expected = "FreqIndex       = -2147483648\r\nAmplitudeIndex1 = 2147483647\r\n";
     EXPECT_EQ(bytes.substr(0, expected.size()), expected);
 }
 
-TEST_F(SettingsFiles, WithoutATemporaryTheFileIsRewrittenInPlace)
-{
+TEST_F(SettingsFiles, WithoutATemporaryTheFileIsRewrittenInPlace) {
     // A directory where the temporary file would go makes its creation fail,
     // as a directory in which no file can be created does.
     std::filesystem::create_directory(directory.Path() / "QorvelGen.sav.tmp");
@@ -325,8 +306,7 @@ TEST_F(SettingsFiles, WithoutATemporaryTheFileIsRewrittenInPlace)
     }
 }
 
-TEST_F(SettingsFiles, WhenNeitherWayWorksNothingChanges)
-{
+TEST_F(SettingsFiles, WhenNeitherWayWorksNothingChanges) {
     // Neither a temporary nor the file itself can be opened for writing.
     std::filesystem::create_directory(directory.Path() / "QorvelGen.sav.tmp");
     std::filesystem::create_directories(directory.Path() / "QorvelGen.sav" / "inside");
@@ -338,8 +318,7 @@ TEST_F(SettingsFiles, WhenNeitherWayWorksNothingChanges)
               2);
 }
 
-TEST_F(SettingsFiles, TheTemporaryIsRemovedWhenTheMoveFails)
-{
+TEST_F(SettingsFiles, TheTemporaryIsRemovedWhenTheMoveFails) {
     // A non-empty directory in the file's place cannot be replaced.
     std::filesystem::create_directories(directory.Path() / "QorvelGen.sav" / "inside");
     WriteSavedState(StateInto(directory), "QorvelGen.sav");
@@ -348,8 +327,7 @@ TEST_F(SettingsFiles, TheTemporaryIsRemovedWhenTheMoveFails)
 }
 
 #ifndef _WIN32
-TEST_F(SettingsFiles, AFailingWriteOfTheTemporaryFallsBackToTheRewrite)
-{
+TEST_F(SettingsFiles, AFailingWriteOfTheTemporaryFallsBackToTheRewrite) {
     const std::string old = Put("QorvelGen.sav", "FreqIndex = 77\r\n");
     // The temporary is opened through a link to a device that refuses every
     // write (no space left), as a full disk would; the old file itself still
@@ -361,8 +339,7 @@ TEST_F(SettingsFiles, AFailingWriteOfTheTemporaryFallsBackToTheRewrite)
 }
 #endif
 
-TEST_F(SettingsFiles, WriteLineIsBoundedTo255Bytes)
-{
+TEST_F(SettingsFiles, WriteLineIsBoundedTo255Bytes) {
     const std::string name = directory.File("line.txt");
     {
         OutputFile file(name.c_str());
@@ -374,8 +351,7 @@ TEST_F(SettingsFiles, WriteLineIsBoundedTo255Bytes)
     EXPECT_EQ(ReadBytes(name), std::string(255, 'a') + "ModeIndex1      = 3\r\n");
 }
 
-TEST_F(SettingsFiles, WriteLineReportsAFileThatIsNotOpen)
-{
+TEST_F(SettingsFiles, WriteLineReportsAFileThatIsNotOpen) {
     OutputFile file(directory.File("no/such/dir/line.txt").c_str());
     EXPECT_FALSE(file.IsOpen());
     EXPECT_FALSE(WriteLine(file, "x\r\n"));

@@ -10,14 +10,12 @@
 #include "BoardSessionLog.h"
 
 namespace {
-Playback Read(const std::string& text)
-{
+Playback Read(const std::string& text) {
     std::istringstream log(text);
     return ReadPlayback(log);
 }
 
-std::string Refusal(const std::string& text)
-{
+std::string Refusal(const std::string& text) {
     try {
         Read(text);
     } catch (const LogError& error) {
@@ -27,17 +25,14 @@ std::string Refusal(const std::string& text)
 }
 }  // namespace
 
-TEST(BoardPlayback, MeasuresEachChannelsFrequencyAndPeak)
-{
+TEST(BoardPlayback, MeasuresEachChannelsFrequencyAndPeak) {
     const struct {
         int32_t code1, periods1, code2, periods2;
         double rate;
         float range;
     } cases[] = {
-        {32767, 1, 16384, 20, 1000.0, 10.0f},
-        {16384, 5, 32767, 20, 20000.0, 10.0f},
-        {24576, 2, 12288, 5, 20000.0, 10.0f},
-        {1000, 3, 100, 7, 999.5, 5.0f},
+        {32767, 1, 16384, 20, 1000.0, 10.0f}, {16384, 5, 32767, 20, 20000.0, 10.0f},
+        {24576, 2, 12288, 5, 20000.0, 10.0f}, {1000, 3, 100, 7, 999.5, 5.0f},
         {1, 13, 32767, 17, 50000.0, 2.5f},  // code 1: only -1, 0 and 1, still one rise a period
         {0, 4, 32767, 1, 1.0, 10.0f},       // silence has no frequency
     };
@@ -67,29 +62,28 @@ TEST(BoardPlayback, MeasuresEachChannelsFrequencyAndPeak)
     }
 }
 
-TEST(BoardPlayback, RunsPlayTheLastBlockUntilTheirEnd)
-{
+TEST(BoardPlayback, RunsPlayTheLastBlockUntilTheirEnd) {
     const Playback playback = Read(SessionLog()
                                        .Create(0)
                                        .Range(1, 5.0f)
-                                       .Run(5, 1000.0)                 // line 3: nothing written yet
+                                       .Run(5, 1000.0)  // line 3: nothing written yet
                                        .Write(10, 100, 1, 100, 1)
-                                       .Run(20, 1000.0)                // 5: ends at the next run
-                                       .Run(50, 2000.0)                // 6: ends at the stop
-                                       .Write(60, 200, 2, 200, 2)      // changes no run already playing
-                                       .AutoStart(70, true, 3000.0)    // 8: neither starts nor stops
+                                       .Run(20, 1000.0)              // 5: ends at the next run
+                                       .Run(50, 2000.0)              // 6: ends at the stop
+                                       .Write(60, 200, 2, 200, 2)    // changes no run already playing
+                                       .AutoStart(70, true, 3000.0)  // 8: neither starts nor stops
                                        .Stop(90)
                                        .AutoStart(95, false, 0.0)
-                                       .Run(100, 4000.0)               // 11: ends at Release
+                                       .Run(100, 4000.0)  // 11: ends at Release
                                        .Release(130)
-                                       .Create(0)                      // a new device, empty, 10 V
-                                       .Run(2, 1000.0)                 // 14: nothing written to it
+                                       .Create(0)       // a new device, empty, 10 V
+                                       .Run(2, 1000.0)  // 14: nothing written to it
                                        .Write(3, 300, 3, 300, 3)
-                                       .Run(4, 5000.0)                 // 16: ends when the next device starts
+                                       .Run(4, 5000.0)  // 16: ends when the next device starts
                                        .Write(7, 1, 1, 1, 1)
                                        .Create(0)
                                        .Write(1, 400, 4, 400, 4)
-                                       .Run(2, 6000.0)                 // 20: still playing at the end
+                                       .Run(2, 6000.0)  // 20: still playing at the end
                                        .Range(9, 2.0f)
                                        .text);
     const struct {
@@ -130,14 +124,13 @@ TEST(BoardPlayback, RunsPlayTheLastBlockUntilTheirEnd)
     EXPECT_EQ(&LastPlayedRun(playback), &playback.runs.back());
 
     // A run of 0 ms, as the program's stop and run before a write leave, played nothing to show.
-    const Playback churn =
-        Read(SessionLog().Create(0).Write(1, 100, 1, 100, 1).Run(2, 1000.0).Stop(9).Run(9, 1000.0).Stop(9).text);
+    const Playback churn = Read(
+        SessionLog().Create(0).Write(1, 100, 1, 100, 1).Run(2, 1000.0).Stop(9).Run(9, 1000.0).Stop(9).text);
     ASSERT_EQ(churn.runs.size(), 2u);
     EXPECT_EQ(&LastPlayedRun(churn), &churn.runs[0]);
 }
 
-TEST(BoardPlayback, RefusesLogsItCannotPlayAndSaysWhere)
-{
+TEST(BoardPlayback, RefusesLogsItCannotPlayAndSaysWhere) {
     const std::string good = SessionLog().Create(0).Write(1, 100, 1, 100, 1).text;  // lines 1, 2
     DeviceRequest write;
     FillGeneratorRequest(write, WriteBlock, 0.0, nullptr);
@@ -157,7 +150,8 @@ TEST(BoardPlayback, RefusesLogsItCannotPlayAndSaysWhere)
     } cases[] = {
         {good + "{\"t\":3,\"op\":\"Setup\",\n", "line 3: not JSON"},
         {good + "[1,2]\n", "line 3: not a JSON object"},
-        {good + "{\"t\":3,\"op\":\"Setup\",\"selector\":1,\"mode\":\"2\"}\n", "line 3: \"mode\" is not a whole number"},
+        {good + "{\"t\":3,\"op\":\"Setup\",\"selector\":1,\"mode\":\"2\"}\n",
+         "line 3: \"mode\" is not a whole number"},
         {good + "{\"op\":\"Release\"}\n", "line 3: no \"t\""},
         {SessionLog(good).Setup(3, four, tooHigh, 4).text,
          "line 3: value 3 of the written block, 32768, is outside 16 bits"},
@@ -171,8 +165,10 @@ TEST(BoardPlayback, RefusesLogsItCannotPlayAndSaysWhere)
          "line 4: a run of 2000 values, but the block written on line 3 holds 2"},
         {SessionLog(good).Setup(3, odd, static_cast<int16_t*>(nullptr), 0).text,
          "line 3: a run of 1999 values, not a whole number of pairs"},
-        {SessionLog(good).Setup(3, DeviceRequest{run.Code, run.Size, run.Mode, -1.0, run.Address, 1, 2000, nullptr},
-                                static_cast<int16_t*>(nullptr), 0).text,
+        {SessionLog(good)
+             .Setup(3, DeviceRequest{run.Code, run.Size, run.Mode, -1.0, run.Address, 1, 2000, nullptr},
+                    static_cast<int16_t*>(nullptr), 0)
+             .text,
          "line 3: a run at -1 Hz cannot play"},
         {SessionLog(good).Range(3, -1.0f).text, "line 3: item 53 answered -1 V, not a range"},
         {SessionLog().Create(0).Run(1, 1000.0).Stop(2).Run(3, 1000.0).text,

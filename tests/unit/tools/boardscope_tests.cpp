@@ -13,30 +13,28 @@
 #include "TempDir.h"
 
 namespace {
-Outcome Boardscope(const std::vector<std::string>& arguments) { return RunProgram(BOARDSCOPE_PATH, arguments); }
+Outcome Boardscope(const std::vector<std::string>& arguments) {
+    return RunProgram(BOARDSCOPE_PATH, arguments);
+}
 
-std::string LogFile(const TempDir& directory, const SessionLog& log)
-{
+std::string LogFile(const TempDir& directory, const SessionLog& log) {
     const std::string path = directory.File("board.log");
     WriteBytes(path, log.text);
     return path;
 }
 
 // Two seconds at 20000 Hz: DAC1 half scale, 5 periods; DAC2 full, 20.
-SessionLog KnownSession()
-{
+SessionLog KnownSession() {
     return SessionLog().Create(0).Range(0, 10.0f).Write(10, 16384, 5, 32767, 20).Run(20, 20000.0).Stop(2020);
 }
 
-std::string Trimmed(std::string text)
-{
+std::string Trimmed(std::string text) {
     text.erase(text.find_last_not_of(" \n") + 1);
     return text;
 }
 
 // A value of sox's "stat" report, such as "Rough   frequency:   400".
-double SoxStat(const std::string& report, const std::string& label)
-{
+double SoxStat(const std::string& report, const std::string& label) {
     std::istringstream lines(report);
     for (std::string line; std::getline(lines, line);) {
         std::string squeezed;
@@ -48,16 +46,14 @@ double SoxStat(const std::string& report, const std::string& label)
     return NAN;
 }
 
-std::string XPath(const std::string& file, const std::string& expression)
-{
+std::string XPath(const std::string& file, const std::string& expression) {
     const Outcome outcome = RunProgram("xmllint", {"--xpath", expression, file});
     EXPECT_EQ(outcome.exitCode, 0) << expression << ": " << outcome.err;
     return Trimmed(outcome.out);
 }
 }  // namespace
 
-TEST(BoardscopeWav, SoxMeasuresEachChannelsFrequencyLevelAndTheFilesRateAndLength)
-{
+TEST(BoardscopeWav, SoxMeasuresEachChannelsFrequencyLevelAndTheFilesRateAndLength) {
     TempDir directory;
     const std::string wav = directory.File("out.wav");
     const Outcome made = Boardscope({LogFile(directory, KnownSession()), "--wav", wav});
@@ -96,7 +92,8 @@ TEST(BoardscopeWav, SoxMeasuresEachChannelsFrequencyLevelAndTheFilesRateAndLengt
     };
     for (const auto& c : lengths) {
         SCOPED_TRACE(testing::Message() << c.rate << " Hz for " << c.playedMs << " ms");
-        const SessionLog log = SessionLog().Create(0).Write(1, 100, 1, 100, 1).Run(10, c.rate).Stop(10 + c.playedMs);
+        const SessionLog log =
+            SessionLog().Create(0).Write(1, 100, 1, 100, 1).Run(10, c.rate).Stop(10 + c.playedMs);
         std::vector<std::string> arguments = {LogFile(directory, log), "--wav", wav};
         if (c.seconds) arguments.insert(arguments.end(), {"--seconds", c.seconds});
         const Outcome outcome = Boardscope(arguments);
@@ -110,8 +107,7 @@ TEST(BoardscopeWav, SoxMeasuresEachChannelsFrequencyLevelAndTheFilesRateAndLengt
     }
 }
 
-TEST(BoardscopeSvg, ParsesAsXmlWithTwoTracesOfTwoCyclesAtTheirLevels)
-{
+TEST(BoardscopeSvg, ParsesAsXmlWithTwoTracesOfTwoCyclesAtTheirLevels) {
     TempDir directory;
     const std::string svg = directory.File("scope.svg"), wav = directory.File("out.wav");
     const Outcome made = Boardscope({LogFile(directory, KnownSession()), "--svg", svg, "--wav", wav});
@@ -122,20 +118,22 @@ TEST(BoardscopeSvg, ParsesAsXmlWithTwoTracesOfTwoCyclesAtTheirLevels)
     // Two cycles of 1000 pairs: 2000 points a trace; DAC1's swing is half DAC2's.
     double swing[2] = {};
     for (int channel = 0; channel < 2; ++channel) {
-        std::istringstream points(XPath(svg, "string(//*[@id='dac" + std::to_string(channel + 1) + "']/@points)"));
+        std::istringstream points(
+            XPath(svg, "string(//*[@id='dac" + std::to_string(channel + 1) + "']/@points)"));
         std::vector<double> heights;
-        for (std::string point; points >> point;) heights.push_back(std::stod(point.substr(point.find(',') + 1)));
+        for (std::string point; points >> point;)
+            heights.push_back(std::stod(point.substr(point.find(',') + 1)));
         EXPECT_EQ(heights.size(), 2000u) << "DAC" << channel + 1;
-        if (!heights.empty()) swing[channel] = *std::max_element(heights.begin(), heights.end()) -
-                                               *std::min_element(heights.begin(), heights.end());
+        if (!heights.empty())
+            swing[channel] = *std::max_element(heights.begin(), heights.end()) -
+                             *std::min_element(heights.begin(), heights.end());
     }
     EXPECT_GT(swing[1], 100.0);
     EXPECT_NEAR(swing[0] / swing[1], 16384.0 / 32767.0, 0.01);
     EXPECT_TRUE(RunProgram("sox", {"--i", "-s", wav}).out.find("40000") != std::string::npos);
 }
 
-TEST(BoardscopeSummary, ListsEachRunWithTheFrequenciesItMeasured)
-{
+TEST(BoardscopeSummary, ListsEachRunWithTheFrequenciesItMeasured) {
     TempDir directory;
     const SessionLog log = SessionLog()
                                .Create(0)
@@ -152,7 +150,8 @@ TEST(BoardscopeSummary, ListsEachRunWithTheFrequenciesItMeasured)
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
     const char* const expected[] = {
         "3 runs, 2 written blocks\n",
-        "run 1 (line 4): start 20 ms, 500 ms until the stop on line 5, rate 1000 Hz, 1000 pairs written on line 3, "
+        "run 1 (line 4): start 20 ms, 500 ms until the stop on line 5, rate 1000 Hz, 1000 pairs written on "
+        "line 3, "
         "full scale 5 V\n",
         // 20 periods put the crest half a sample from the nearest one: 16384 cos(pi 20 / 1000).
         "  DAC1: amplitude code 32767, peak 5 V, frequency 1 Hz (1 period a cycle)\n"
@@ -164,11 +163,11 @@ TEST(BoardscopeSummary, ListsEachRunWithTheFrequenciesItMeasured)
         "run 3 (line 9): start 1700 ms, 100 ms until Release on line 10, rate 20000 Hz",
         "frequency 60 Hz (3 periods a cycle)\n  DAC2: amplitude code 12288, peak 1.875 V, frequency 140 Hz",
     };
-    for (const char* text : expected) EXPECT_NE(outcome.out.find(text), std::string::npos) << text << "\nin\n" << outcome.out;
+    for (const char* text : expected)
+        EXPECT_NE(outcome.out.find(text), std::string::npos) << text << "\nin\n" << outcome.out;
 }
 
-TEST(BoardscopeBadInput, ExitsWithTwoAndSaysWhy)
-{
+TEST(BoardscopeBadInput, ExitsWithTwoAndSaysWhy) {
     TempDir directory;
     const std::string good = LogFile(directory, KnownSession());
     const std::string missing = directory.File("missing.log");
@@ -184,17 +183,25 @@ TEST(BoardscopeBadInput, ExitsWithTwoAndSaysWhy)
         std::string message;
     } cases[] = {
         {{missing}, 2, "boardscope: cannot read " + missing + ": No such file or directory\n"},
-        {{directory.Path().string()}, 2, "boardscope: cannot read " + directory.Path().string() + ": a directory\n"},
+        {{directory.Path().string()},
+         2,
+         "boardscope: cannot read " + directory.Path().string() + ": a directory\n"},
         {{notJson}, 2, "boardscope: " + notJson + ": line 2: not JSON\n"},
         {{noRun}, 2, "boardscope: " + noRun + ": no run request"},
-        {{tooSlow, "--wav", directory.File("slow.wav")}, 2, "line 3: a rate of 0.25 Hz does not fit a WAV header"},
+        {{tooSlow, "--wav", directory.File("slow.wav")},
+         2,
+         "line 3: a rate of 0.25 Hz does not fit a WAV header"},
         {{}, 2, "boardscope: no log given\nusage: boardscope LOG"},
         {{good, good}, 2, "boardscope: one log at a time\n"},
         {{good, "--svg"}, 2, "boardscope: --svg needs a value\n"},
-        {{good, "--wav", directory.File("a.wav"), "--seconds", "0"}, 2, "--seconds needs a positive number of seconds, not '0'"},
+        {{good, "--wav", directory.File("a.wav"), "--seconds", "0"},
+         2,
+         "--seconds needs a positive number of seconds, not '0'"},
         {{good, "--seconds", "3"}, 2, "boardscope: --seconds goes with --wav\n"},
         {{good, "--scope"}, 2, "boardscope: unknown option --scope\n"},
-        {{good, "--wav", directory.File("none/out.wav")}, 1, "boardscope: cannot write " + directory.File("none/out.wav")},
+        {{good, "--wav", directory.File("none/out.wav")},
+         1,
+         "boardscope: cannot write " + directory.File("none/out.wav")},
     };
     for (const auto& c : cases) {
         const Outcome outcome = Boardscope(c.arguments);

@@ -14,7 +14,9 @@ public:
     int idleCalls = 0;
 };
 
-void CALLBACK Quit(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(7); }
+void CALLBACK Quit(HWND, UINT, UINT_PTR, DWORD) {
+    PostQuitMessage(7);
+}
 }  // namespace
 
 TEST(MessagePump, AnEmptyQueueWaitsInsteadOfSpinning) {

@@ -18,15 +18,21 @@ int32_t DRIVER_CALL GetInfo(IADCDevice*, uint32_t item, void* variable) {
     return item == InfoItem::DriverRecord ? 1 : 0;
 }
 
-int32_t DRIVER_CALL Open(IADCDevice*, int32_t, int32_t, int32_t, int32_t) { return 1; }
+int32_t DRIVER_CALL Open(IADCDevice*, int32_t, int32_t, int32_t, int32_t) {
+    return 1;
+}
 
-void DRIVER_CALL Release(IADCDevice*) { ++FakeReleaseCount; }
+void DRIVER_CALL Release(IADCDevice*) {
+    ++FakeReleaseCount;
+}
 
 const IADCDeviceTable deviceTable = {nullptr, Release, Open,    nullptr, nullptr,
                                      nullptr, nullptr, nullptr, nullptr, GetInfo};
 IADCDevice device{&deviceTable};
 
-IADCDevice* DRIVER_CALL Create(DriverFactory*, const char*, int32_t) { return &device; }
+IADCDevice* DRIVER_CALL Create(DriverFactory*, const char*, int32_t) {
+    return &device;
+}
 
 const DriverFactoryTable factoryTable{Create};
 }  // namespace

@@ -23,9 +23,9 @@ constexpr char NotAvailable[] = "Устройство не подключено 
 constexpr char Gone[] = "Устройство неожиданно отключилось! Программа будет закрыта.";
 constexpr char DriversKey[] = "SOFTWARE\\Brackwell\\Drivers\\1.0\\";
 
-const char* const BoardVariables[] = {"VBOARD_LOG",       "VBOARD_INFO17",     "VBOARD_OPEN",
-                                      "VBOARD_INFO21",    "VBOARD_ADC_RANGE",  "VBOARD_GONE_AFTER",
-                                      "VBOARD_RATE",      "VBOARD_CREATE",     "VBOARD_CHDIR"};
+const char* const BoardVariables[] = {"VBOARD_LOG",    "VBOARD_INFO17",    "VBOARD_OPEN",
+                                      "VBOARD_INFO21", "VBOARD_ADC_RANGE", "VBOARD_GONE_AFTER",
+                                      "VBOARD_RATE",   "VBOARD_CREATE",    "VBOARD_CHDIR"};
 
 // What attach works on: the configured device and the device owner.
 struct AttachRecord : Configuration, GeneratorDevice {};
@@ -38,7 +38,8 @@ struct EnvSetting {
 class AttachTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        deviceName = std::string("QorvelTest") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        deviceName =
+            std::string("QorvelTest") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         keyPath = DriversKey + deviceName;
         char temp[MAX_PATH];
         GetTempPathA(sizeof temp, temp);
@@ -68,8 +69,8 @@ protected:
 
     void Register(const void* data, DWORD size, DWORD type = REG_SZ) {
         HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                                  nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                                  &key, nullptr),
                   ERROR_SUCCESS);
         ASSERT_EQ(RegSetValueExA(key, "path", 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
         RegCloseKey(key);
@@ -89,7 +90,8 @@ protected:
             std::smatch m;
             if (!std::regex_search(line, m, op)) continue;
             std::string call = m[1];
-            if (std::regex_search(line, m, item) || std::regex_search(line, m, args)) call += " " + m[1].str();
+            if (std::regex_search(line, m, item) || std::regex_search(line, m, args))
+                call += " " + m[1].str();
             calls.push_back(call);
         }
         return calls;
@@ -116,12 +118,13 @@ TEST_F(AttachTest, SuitableBoardIsOpenedAndItsRangesTaken) {
     EXPECT_TRUE(catcher.boxes.empty());
     EXPECT_NE(state.device, nullptr);
     EXPECT_NE(state.driverLibrary, nullptr);
-    EXPECT_EQ(state.factoryEntry, reinterpret_cast<void*>(GetProcAddress(state.driverLibrary, "StaticFactory")));
+    EXPECT_EQ(state.factoryEntry,
+              reinterpret_cast<void*>(GetProcAddress(state.driverLibrary, "StaticFactory")));
     EXPECT_EQ(state.deviceInfo, 100417u) << "item 200, the board's serial number, stored";
     EXPECT_EQ(state.ADCRange, 10.0);
     EXPECT_EQ(state.DACRange, 10.0);
-    EXPECT_EQ(BoardCalls(), (Calls{"Create", "GetInfo 17", "Open 3,1,0,0", "GetInfo 21", "GetInfo 200",
-                                   "GetInfo 53"}));
+    EXPECT_EQ(BoardCalls(),
+              (Calls{"Create", "GetInfo 17", "Open 3,1,0,0", "GetInfo 21", "GetInfo 200", "GetInfo 53"}));
 
     ReleaseDevice(state);
     EXPECT_EQ(state.device, nullptr);
@@ -146,15 +149,35 @@ TEST_F(AttachTest, FailuresWithTheirMessages) {
         {"missing library", "C:\\nowhere\\missing-driver.dll", REG_SZ, {}, nullptr, {}},
         {"library without StaticFactory", "kernel32.dll", REG_SZ, {}, nullptr, {}},
         {"Create returns null", board, REG_SZ, {{"VBOARD_CREATE", "fail"}}, nullptr, {"Create"}},
-        {"item 17 bit 0 clear", board, REG_SZ, {{"VBOARD_INFO17", "2"}}, Unsuitable,
+        {"item 17 bit 0 clear",
+         board,
+         REG_SZ,
+         {{"VBOARD_INFO17", "2"}},
+         Unsuitable,
          {"Create", "GetInfo 17", "Release"}},
-        {"item 17 zero", board, REG_SZ, {{"VBOARD_INFO17", "0"}}, Unsuitable,
+        {"item 17 zero",
+         board,
+         REG_SZ,
+         {{"VBOARD_INFO17", "0"}},
+         Unsuitable,
          {"Create", "GetInfo 17", "Release"}},
-        {"Open answers 0", board, REG_SZ, {{"VBOARD_OPEN", "0"}}, NotAvailable,
+        {"Open answers 0",
+         board,
+         REG_SZ,
+         {{"VBOARD_OPEN", "0"}},
+         NotAvailable,
          {"Create", "GetInfo 17", "Open 1,1,0,0", "Release"}},
-        {"Open answers -5", board, REG_SZ, {{"VBOARD_OPEN", "-5"}}, NotAvailable,
+        {"Open answers -5",
+         board,
+         REG_SZ,
+         {{"VBOARD_OPEN", "-5"}},
+         NotAvailable,
          {"Create", "GetInfo 17", "Open 1,1,0,0", "Release"}},
-        {"item 21 record lacks 0x200", board, REG_SZ, {{"VBOARD_INFO21", "bad"}}, Unsuitable,
+        {"item 21 record lacks 0x200",
+         board,
+         REG_SZ,
+         {{"VBOARD_INFO21", "bad"}},
+         Unsuitable,
          {"Create", "GetInfo 17", "Open 1,1,0,0", "GetInfo 21", "Release"}},
     };
     for (const auto& c : cases) {
@@ -242,12 +265,9 @@ TEST_F(AttachTest, Ranges) {
         double adc, dac;
         bool itemAsked;
     } cases[] = {
-        {0.0, 0.0, "5.0", 5.0, 5.0, true},
-        {5.0, 0.0, "7.0", 5.0, 5.0, false},
-        {0.0, 0.0, "0.0", 10.0, 10.0, true},
-        {0.0, 0.0, "-2.0", 10.0, 10.0, true},
-        {0.0, 2.5, "7.0", 7.0, 2.5, true},
-        {-1.0, -1.0, "3.5", 3.5, 3.5, true},
+        {0.0, 0.0, "5.0", 5.0, 5.0, true},   {5.0, 0.0, "7.0", 5.0, 5.0, false},
+        {0.0, 0.0, "0.0", 10.0, 10.0, true}, {0.0, 0.0, "-2.0", 10.0, 10.0, true},
+        {0.0, 2.5, "7.0", 7.0, 2.5, true},   {-1.0, -1.0, "3.5", 3.5, 3.5, true},
         {5.0, 2.5, "7.0", 5.0, 2.5, false},
     };
     for (const auto& c : cases) {
@@ -271,8 +291,8 @@ namespace {
 class PanelStandIn : public WindowObject {
 public:
     PanelStandIn() {
-        window = CreateWindowExA(0, "STATIC", "Панель", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100, nullptr,
-                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+        window = CreateWindowExA(0, "STATIC", "Панель", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100,
+                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     }
     ~PanelStandIn() override {
         if (IsWindow(window)) DestroyWindow(window);

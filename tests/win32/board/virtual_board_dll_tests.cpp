@@ -22,8 +22,8 @@ namespace {
 struct GeneratorRecord : GeneratorDevice, SavedState {};
 
 const char* const BoardVariables[] = {
-    "VBOARD_LOG", "VBOARD_INFO17", "VBOARD_OPEN", "VBOARD_INFO21", "VBOARD_ADC_RANGE",
-    "VBOARD_GONE_AFTER", "VBOARD_RATE", "VBOARD_CREATE", "VBOARD_CHDIR", "VBOARD_FAULT",
+    "VBOARD_LOG",        "VBOARD_INFO17", "VBOARD_OPEN",   "VBOARD_INFO21", "VBOARD_ADC_RANGE",
+    "VBOARD_GONE_AFTER", "VBOARD_RATE",   "VBOARD_CREATE", "VBOARD_CHDIR",  "VBOARD_FAULT",
 };
 
 std::string TempDirectory() {
@@ -35,8 +35,8 @@ std::string TempDirectory() {
 const std::string RequestSize = std::to_string(sizeof(DeviceRequest));
 
 std::string SetupLine(int selector, const std::string& fields) {
-    return "{\"t\":_,\"op\":\"Setup\",\"selector\":" + std::to_string(selector) + ",\"code\":102,\"size\":" +
-           RequestSize + "," + fields + "}";
+    return "{\"t\":_,\"op\":\"Setup\",\"selector\":" + std::to_string(selector) +
+           ",\"code\":102,\"size\":" + RequestSize + "," + fields + "}";
 }
 
 void NoPause(uint32_t) {}
@@ -45,7 +45,8 @@ class VirtualBoardDll : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* name : BoardVariables) SetEnvironmentVariableA(name, nullptr);
-        logPath = TempDirectory() + "vboard_dll_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log";
+        logPath = TempDirectory() + "vboard_dll_" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log";
         DeleteFileA(logPath.c_str());
         SetEnvironmentVariableA("VBOARD_LOG", logPath.c_str());
         library = LoadLibraryA(VIRTUAL_BOARD_PATH);
@@ -91,7 +92,7 @@ TEST_F(VirtualBoardDll, FactoryMakesADeviceForEveryCreate) {
     const auto* table = first->table;
     const void* slots[] = {
         reinterpret_cast<const void*>(table->slot0), reinterpret_cast<const void*>(table->Release),
-        reinterpret_cast<const void*>(table->Open), reinterpret_cast<const void*>(table->slot3),
+        reinterpret_cast<const void*>(table->Open),  reinterpret_cast<const void*>(table->slot3),
         reinterpret_cast<const void*>(table->Setup), reinterpret_cast<const void*>(table->slot5),
         reinterpret_cast<const void*>(table->slot6), reinterpret_cast<const void*>(table->slot7),
         reinterpret_cast<const void*>(table->slot8), reinterpret_cast<const void*>(table->GetInfo),
@@ -159,15 +160,18 @@ TEST_F(VirtualBoardDll, EveryGeneratorRequestIsLoggedFieldByField) {
     std::string values;
     for (int16_t v : block.values) values += (values.empty() ? "" : ",") + std::to_string(v);
 
-    const std::string stop = SetupLine(1, R"("mode":0,"frequency":0.0,"address":4096,"flag":0,"count":0,"buffer":null)");
+    const std::string stop =
+        SetupLine(1, R"("mode":0,"frequency":0.0,"address":4096,"flag":0,"count":0,"buffer":null)");
     const std::vector<std::string> expected = {
         R"({"t":_,"op":"Create","name":"IADCDevice"})",
         SetupLine(0, R"("mode":2,"frequency":999.5,"address":4096,"flag":1,"count":2000,"buffer":null)"),
         stop,
-        SetupLine(1, R"("mode":2,"frequency":0.0,"address":4096,"flag":1,"count":2048,"buffer":[)" + values + "]"),
+        SetupLine(
+            1, R"("mode":2,"frequency":0.0,"address":4096,"flag":1,"count":2048,"buffer":[)" + values + "]"),
         stop,
         SetupLine(1, R"("mode":2,"frequency":999.5,"address":4096,"flag":1,"count":2000,"buffer":null)"),
-        SetupLine(1, R"("mode":2147483650,"frequency":2500.0,"address":4096,"flag":1,"count":2000,"buffer":null)"),
+        SetupLine(
+            1, R"("mode":2147483650,"frequency":2500.0,"address":4096,"flag":1,"count":2000,"buffer":null)"),
         SetupLine(1, R"("mode":2147483903,"frequency":0.0,"address":0,"flag":1,"count":0,"buffer":null)"),
     };
     const auto log = Log();
@@ -206,14 +210,20 @@ TEST_F(VirtualBoardDll, InformationVariablesChangeTheAnswers) {
     } cases[] = {
         {"VBOARD_INFO17", "6", 17, 1, [](auto& v) { return static_cast<uint32_t>(v) == 6; },
          R"({"t":_,"op":"GetInfo","item":17,"result":1,"value":6})"},
-        {"VBOARD_INFO21", "ok", 21, 1, [](auto& v) { return reinterpret_cast<const uint32_t*>(v)[1] == 0x300; },
+        {"VBOARD_INFO21", "ok", 21, 1,
+         [](auto& v) { return reinterpret_cast<const uint32_t*>(v)[1] == 0x300; },
          R"({"t":_,"op":"GetInfo","item":21,"result":1,"value":768})"},
-        {"VBOARD_INFO21", "bad", 21, 1, [](auto& v) { return reinterpret_cast<const uint32_t*>(v)[1] == 0x100; },
+        {"VBOARD_INFO21", "bad", 21, 1,
+         [](auto& v) { return reinterpret_cast<const uint32_t*>(v)[1] == 0x100; },
          R"({"t":_,"op":"GetInfo","item":21,"result":1,"value":256})"},
         {"VBOARD_INFO21", "none", 21, 0, [](auto& v) { return v == 0; },
          R"({"t":_,"op":"GetInfo","item":21,"result":0,"value":null})"},
         {"VBOARD_ADC_RANGE", "2.5", 53, 1,
-         [](auto& v) { float f; std::memcpy(&f, &v, sizeof f); return f == 2.5f; },
+         [](auto& v) {
+             float f;
+             std::memcpy(&f, &v, sizeof f);
+             return f == 2.5f;
+         },
          R"({"t":_,"op":"GetInfo","item":53,"result":1,"value":2.5})"},
         {"VBOARD_ADC_RANGE", "0", 53, 1, [](auto& v) { return v == 0; },
          R"({"t":_,"op":"GetInfo","item":53,"result":1,"value":0.0})"},
@@ -258,8 +268,9 @@ TEST_F(VirtualBoardDll, FixedRateIsReadBack) {
     double rate = 1000.0;
     ASSERT_TRUE(ApplySamplingFrequency(state, rate));
     EXPECT_EQ(rate, 999.5);
-    EXPECT_EQ(Log().back(),
-              SetupLine(0, R"("mode":2,"frequency":1000.0,"address":4096,"flag":1,"count":2000,"buffer":null)"));
+    EXPECT_EQ(
+        Log().back(),
+        SetupLine(0, R"("mode":2,"frequency":1000.0,"address":4096,"flag":1,"count":2000,"buffer":null)"));
 }
 
 TEST_F(VirtualBoardDll, CreateCanBeMadeToFail) {
@@ -313,7 +324,8 @@ TEST_F(VirtualBoardDll, OddCallsAnswerZeroAndAreLogged) {
     EXPECT_EQ(variable, 0xDEADBEEFu);
     EXPECT_EQ(GetInfo(17, nullptr), 0);
     const auto* table = state.device->table;
-    for (DriverUnusedSlot slot : {table->slot0, table->slot3, table->slot5, table->slot6, table->slot7, table->slot8})
+    for (DriverUnusedSlot slot :
+         {table->slot0, table->slot3, table->slot5, table->slot6, table->slot7, table->slot8})
         slot(state.device);
     const std::vector<std::string> expected = {
         R"({"t":_,"op":"Create","name":"IDACDevice"})",
@@ -353,7 +365,8 @@ TEST_F(VirtualBoardDll, FaultSwitchFaultsInsideTheRequestAfterItsLogLine) {
         const auto log = Log();
         ASSERT_EQ(log.size(), 5u);
         const std::string faulted = log.back();
-        EXPECT_NE(faulted.find(c.write ? R"("count":2048)" : R"("mode":2,"frequency":1000.0)"), std::string::npos)
+        EXPECT_NE(faulted.find(c.write ? R"("count":2048)" : R"("mode":2,"frequency":1000.0)"),
+                  std::string::npos)
             << faulted;
         state.device->table->Release(state.device);
         state.device = nullptr;

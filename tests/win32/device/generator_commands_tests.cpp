@@ -39,20 +39,16 @@ struct FakeDevice : IADCDevice {
     std::vector<SetupCall> calls;
     std::optional<size_t> throwOnCall;  // index of the Setup call that throws
     Failure failure = Failure::OurThrow;
-    bool handledInside = false;          // the driver's own handler took its exception
+    bool handledInside = false;  // the driver's own handler took its exception
     std::optional<double> rateWriteBack;
 };
 
 void Fail(FakeDevice& fake) {
     switch (fake.failure) {
-    case Failure::OurThrow:
-        throw std::runtime_error("driver failure");
-    case Failure::AccessViolation:
-        RaiseDriverFault(FaultKind::Access);
-    case Failure::DivideByZero:
-        RaiseDriverFault(FaultKind::Divide);
-    case Failure::ForeignThrow:
-        RaiseDriverFault(FaultKind::ForeignCxx);
+    case Failure::OurThrow: throw std::runtime_error("driver failure");
+    case Failure::AccessViolation: RaiseDriverFault(FaultKind::Access);
+    case Failure::DivideByZero: RaiseDriverFault(FaultKind::Divide);
+    case Failure::ForeignThrow: RaiseDriverFault(FaultKind::ForeignCxx);
     case Failure::HandledInside:
         // A driver that uses exceptions inside and catches its own with a
         // frame handler of its own, deeper than the guard.
@@ -79,7 +75,9 @@ struct Pause {
     HCURSOR cursor;
 };
 std::vector<Pause> pauses;
-void RecordPause(uint32_t milliseconds) { pauses.push_back({milliseconds, GetCursor()}); }
+void RecordPause(uint32_t milliseconds) {
+    pauses.push_back({milliseconds, GetCursor()});
+}
 
 class GeneratorCommandsTest : public ::testing::Test {
 protected:
@@ -207,7 +205,8 @@ TEST_F(GeneratorCommandsTest, WrittenBlockIsTheFreshlyPreparedSynthesis) {
     ASSERT_EQ(device.calls.size(), 2u);
     const SampleBlock expected = ExpectedBlock(32767, 20, 1234, 5);
     ASSERT_EQ(device.calls[1].buffer.size(), 2048u);
-    EXPECT_TRUE(std::equal(device.calls[1].buffer.begin(), device.calls[1].buffer.end(), std::begin(expected.values)));
+    EXPECT_TRUE(std::equal(device.calls[1].buffer.begin(), device.calls[1].buffer.end(),
+                           std::begin(expected.values)));
     EXPECT_EQ(device.calls[1].cursor, waitCursor);
     EXPECT_EQ(GetCursor(), userCursor);
 }
@@ -320,7 +319,8 @@ TEST_F(GeneratorCommandsTest, AutoStartPausesForOneSecond) {
     AutoStartPause = originalPause;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(GeneratorCommand(state, AutoStartOff, 0.0));
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     EXPECT_GE(elapsed.count(), 950);
     EXPECT_LT(elapsed.count(), 1500);
     EXPECT_EQ(device.calls.size(), 1u);

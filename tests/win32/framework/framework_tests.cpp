@@ -16,7 +16,9 @@ namespace {
 // A device context cannot be held as a GDI object: DeleteObject would be
 // the wrong way to give it back.
 template <class Handle>
-concept HeldAsGdiObject = requires { typename GdiHandle<Handle>; };
+concept HeldAsGdiObject = requires {
+    typename GdiHandle<Handle>;
+};
 static_assert(HeldAsGdiObject<HRGN> && HeldAsGdiObject<HBITMAP> && HeldAsGdiObject<HBRUSH>);
 static_assert(!HeldAsGdiObject<HDC>);
 
@@ -131,7 +133,9 @@ constexpr MessageMapEntry TestDialogMap[] = {
     MapRow<&TestDialog::OnDestroy>(WM_DESTROY),
     MapEnd,
 };
-const MessageMapEntry* TestDialog::GetMessageMap() const { return TestDialogMap; }
+const MessageMapEntry* TestDialog::GetMessageMap() const {
+    return TestDialogMap;
+}
 
 // A popup's concrete class need not begin with its WindowObject part.
 class LeadingPart {
@@ -231,7 +235,9 @@ constexpr MessageMapEntry TestPopupMap[] = {
     MapRow<&TestPopup::OnBoth>(WM_PROBE_BOTH),
     MapEnd,
 };
-const MessageMapEntry* TestPopup::GetMessageMap() const { return TestPopupMap; }
+const MessageMapEntry* TestPopup::GetMessageMap() const {
+    return TestPopupMap;
+}
 
 constexpr char PopupClass[] = "WindowsHelperClass";
 }  // namespace

@@ -32,7 +32,9 @@ const uint8_t* ProcessPeb() {
 // zero-length array and warns; the read is the documented way to the TEB.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Warray-bounds"
-const uint8_t* CurrentTeb() { return reinterpret_cast<const uint8_t*>(NtCurrentTeb()); }
+const uint8_t* CurrentTeb() {
+    return reinterpret_cast<const uint8_t*>(NtCurrentTeb());
+}
 #pragma GCC diagnostic pop
 #endif
 

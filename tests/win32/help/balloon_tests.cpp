@@ -11,7 +11,7 @@
 #include "resources/resource.h"
 
 namespace {
-const char shortText[] = "Короткая справка";  // 2 words: the display time is one post-delay
+const char shortText[] = "Короткая справка";         // 2 words: the display time is one post-delay
 const char* const longText = HelpTable[1].helpText;  // 29 words
 
 BYTE LayeredAlpha(HWND w) {
@@ -330,11 +330,11 @@ int BlackPixels(int width, int height, Paint paint) {
 
 TEST_F(BalloonTest, TheWindowIsSizedFromTheTextsMeasurement) {
     const char* const texts[] = {
-        "Справка",           // one word, measured with the terminating zero
-        "Короткая справка",  // two words: the layout width is not doubled
+        "Справка",             // one word, measured with the terminating zero
+        "Короткая справка",    // two words: the layout width is not doubled
         "три коротких слова",  // three: doubled
-        "WWWWWW i",          // the widest word measured with its space
-        "i WWWWWW",          // the widest word measured with the zero
+        "WWWWWW i",            // the widest word measured with its space
+        "i WWWWWW",            // the widest word measured with the zero
         longText,
     };
     for (const char* text : texts) {
@@ -368,7 +368,8 @@ TEST_F(BalloonTest, EveryHelpTextIsPaintedWhole) {
         ASSERT_NE(w, nullptr);
         RECT client;
         GetClientRect(w, &client);
-        const int painted = BlackPixels(client.right, client.bottom, [&](HDC dc) { balloon.OnPaint(dc, client); });
+        const int painted =
+            BlackPixels(client.right, client.bottom, [&](HDC dc) { balloon.OnPaint(dc, client); });
         EXPECT_GT(whole, 0);
         EXPECT_EQ(painted, whole);
         balloon.Close();
@@ -391,8 +392,10 @@ TEST_F(BalloonTest, TwoHundredBalloonsLeaveNoGdiObjectsOrWindowsBehind) {
     // a destroyed window's region, that many objects stay, and no more.
     const long keptPerWindow = GdiObjectsKeptByADestroyedWindowsRegion();
     if (keptPerWindow != 0) {
-        std::printf("this window system keeps %ld GDI object(s) of each destroyed window's region: "
-                    "allowed for each balloon\n", keptPerWindow);
+        std::printf(
+            "this window system keeps %ld GDI object(s) of each destroyed window's region: "
+            "allowed for each balloon\n",
+            keptPerWindow);
     }
     const GuiObjectCount before = CountGuiObjects();
     for (int i = 1; i <= 200; ++i) ASSERT_TRUE(showAndClose(i)) << i;

@@ -28,7 +28,8 @@ protected:
         write = Child("BUTTON", "Запись", BS_PUSHBUTTON, 20, 20, 100, 30, IDC_WRITE);
         start = Child("BUTTON", "Старт!", BS_AUTOCHECKBOX | BS_PUSHLIKE, 20, 70, 100, 30, IDC_START);
         periods = Child("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL, 160, 20, 120, 150, IDC_PERIODS1);
-        for (const char* item : {"1", "2", "3"}) SendMessageA(periods, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+        for (const char* item : {"1", "2", "3"})
+            SendMessageA(periods, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
         SendMessageA(periods, CB_SETCURSEL, 0, 0);
         spin = Child("STATIC", "", SS_NOTIFY | WS_BORDER, 160, 80, 40, 30, IDC_SPIN1);
         unlisted = Child("STATIC", "", SS_NOTIFY | WS_BORDER, 20, 120, 200, 30, IDC_FREQUENCY);
@@ -41,7 +42,8 @@ protected:
 
     HWND Child(const char* cls, const char* text, DWORD style, int x, int y, int w, int h, int id) {
         return CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, panel,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
+                               nullptr);
     }
 
     // Puts the cursor on the middle of `window` and checks that it got there.

@@ -37,10 +37,13 @@ std::span<const std::byte> Resource(LPCSTR type, WORD id) {
 class Reader {
 public:
     explicit Reader(std::span<const std::byte> bytes) : bytes(bytes) {}
-    template <typename T> T Read() {
+    template <typename T>
+    T Read() {
         T value{};
-        if (position + sizeof(T) <= bytes.size()) std::memcpy(&value, bytes.data() + position, sizeof(T));
-        else overrun = true;
+        if (position + sizeof(T) <= bytes.size())
+            std::memcpy(&value, bytes.data() + position, sizeof(T));
+        else
+            overrun = true;
         position += sizeof(T);
         return value;
     }

@@ -157,7 +157,8 @@ void Session::ReportChannels() {
                             {"periods", modes[channel] + 1},
                             {"frequency", (modes[channel] + 1) * record.samplingFrequency * 0.001}});
         Line("DAC" + std::to_string(channel + 1) + "    " +
-             OneLine(ChannelDisplay(applied[channel], record.DACRange, modes[channel], record.samplingFrequency)) +
+             OneLine(ChannelDisplay(applied[channel], record.DACRange, modes[channel],
+                                    record.samplingFrequency)) +
              "  (" + std::to_string(modes[channel] + 1) + (modes[channel] ? " periods)" : " period)"));
     }
     summary["channels"] = channels;
@@ -182,7 +183,8 @@ int Session::Run() {
         record.device->table->GetInfo(record.device, InfoItem::Presence, &present);
         summary["device"]["present"] = present != 0;
         char ranges[128];
-        std::snprintf(ranges, sizeof ranges, "ADC range %g V, DAC range %g V", record.ADCRange, record.DACRange);
+        std::snprintf(ranges, sizeof ranges, "ADC range %g V, DAC range %g V", record.ADCRange,
+                      record.DACRange);
         Line("device  " + std::string(record.DeviceName) + ", number " + std::to_string(record.Device));
         Line("serial  " + std::to_string(record.deviceInfo));
         Line(std::string("ranges  ") + ranges);
@@ -248,7 +250,8 @@ int main(int argc, char** argv) {
         // A script that asked for JSON gets its object, as for every other end.
         for (int i = 1; i < argc; ++i) {
             if (std::string(argv[i]) != "--json") continue;
-            nlohmann::json result = {{"result", "bad arguments"}, {"exit", CtlExit::BadArguments},
+            nlohmann::json result = {{"result", "bad arguments"},
+                                     {"exit", CtlExit::BadArguments},
                                      {"message", Utf8From1251(parse.text.substr(0, parse.text.find('\n')))}};
             Print(OutputStream::Standard, result.dump() + "\n", Utf8);
             break;
