@@ -1053,6 +1053,19 @@ def chattr(flag, *paths):
     subprocess.run(["chattr", flag] + list(paths), check=True, timeout=10)
 
 
+def change_amplitude_then_escape(run, what):
+    """On a panel started from saved_state(2000, 100, 200, 3, 4): channel 1's
+    amplitude to 12345, then a real Esc; the program must end with 0, having
+    saved saved_state(2000, 12345, 200, 3, 4) if it could."""
+    check_rate_request(setups(run.log())[0], 2000.0)
+    run.set_mark()
+    run.rig.poke("slider", AMPLITUDE1, 12345)
+    run.expect([("rate", 2000.0), ("stop",)])
+    run.activate()
+    run.key("Escape")
+    check(run.wait_exit() == 0, "%s: exit code" % what)
+
+
 @case
 def no_file_can_be_created_in_the_working_directory(rig):
     # Root ignores permission bits; an immutable directory is one in which
@@ -1068,13 +1081,7 @@ def no_file_can_be_created_in_the_working_directory(rig):
         chattr("+i", *locked)
         try:
             run.start_panel()
-            check_rate_request(setups(run.log())[0], 2000.0)
-            run.set_mark()
-            run.rig.poke("slider", AMPLITUDE1, 12345)
-            run.expect([("rate", 2000.0), ("stop",)])
-            run.activate()
-            run.key("Escape")
-            check(run.wait_exit() == 0, "%s: exit code" % what)
+            change_amplitude_then_escape(run, what)
         finally:
             chattr("-i", *locked)
         want = old if sav_locked else saved_state(2000, 12345, 200, 3, 4)
@@ -1110,14 +1117,8 @@ def saved_state_held_open_by_another_program(rig):
     for sharing, want in (("read-write", saved_state(2000, 12345, 200, 3, 4)), ("none", old)):
         what = "held sharing " + sharing
         run = Run(rig, "held-" + sharing, sav=old).start_panel()
-        check_rate_request(setups(run.log())[0], 2000.0)
         with held_open(rig, run.dir, "QorvelGen.sav", sharing):
-            run.set_mark()
-            run.rig.poke("slider", AMPLITUDE1, 12345)
-            run.expect([("rate", 2000.0), ("stop",)])
-            run.activate()
-            run.key("Escape")
-            check(run.wait_exit() == 0, "%s: exit code" % what)
+            change_amplitude_then_escape(run, what)
         check(run.read_file("QorvelGen.sav") == want, "%s: QorvelGen.sav is %r" % (what, run.read_file("QorvelGen.sav")))
         check_leaves_only(run, what)
 
