@@ -1137,6 +1137,7 @@ def driver_in_a_folder_named_in_any_script(rig):
         cfg = "DeviceName = \"Плата\"\r\nHelpPreDelay = 0\r\n".encode("cp1251")
         run = Run(rig, "cyrillic-driver", cfg=cfg, sav=saved_state(3000, 100, 200, 0, 0)).start_panel()
         check_rate_request(setups(run.log())[0], 3000.0)
+        run.activate()
         run.key("Escape")
         check(run.wait_exit() == 0, "exit code")
     finally:
