@@ -70,7 +70,7 @@ BalloonPlacement PlaceBalloon(int32_t anchorX, int32_t anchorY, int32_t w, int32
 }
 
 int32_t DisplayTime(int32_t words, int32_t postDelay) {
-    return std::max(1, words / 5) * postDelay;
+    return std::max(1, words / 5) * std::clamp(postDelay, 500, 60000);
 }
 
 OutlineScale MakeOutlineScale(int32_t width, int32_t height, OutlineExtent extent, int32_t flipFlags) {

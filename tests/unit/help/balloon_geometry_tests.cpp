@@ -165,10 +165,19 @@ TEST(BalloonTiming, DisplayTimeGrowsWithWords) {
     const struct {
         int32_t words, postDelay, displayTime;
     } cases[] = {
-        {8, 4000, 4000}, {20, 4000, 16000}, {29, 4000, 20000},
-        {1, 4000, 4000}, {4, 4000, 4000},  // 4 / 5 truncates to 0, raised to 1
-        {9, 4000, 4000}, {10, 4000, 8000},  {20, 500, 2000},
-        {5, 500, 500},   {5, 60000, 60000},
+        {8, 4000, 4000},
+        {20, 4000, 16000},
+        {29, 4000, 20000},
+        {1, 4000, 4000},
+        {4, 4000, 4000},  // 4 / 5 truncates to 0, raised to 1
+        {9, 4000, 4000},
+        {10, 4000, 8000},
+        {20, 500, 2000},
+        {5, 500, 500},
+        {5, 60000, 60000},
+        // The post-delay is held to 500..60000 before the multiplication.
+        {20, 100, 2000},
+        {5, 100000, 60000},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DisplayTime(c.words, c.postDelay), c.displayTime) << c.words << " words, " << c.postDelay;
