@@ -29,14 +29,6 @@ static_assert(SpinnerRange == 0x0032FFCE);
 constexpr int SliderLineSize = 16;
 constexpr int SliderPageSize = 1024;
 constexpr int SliderTickSpacing = 1024;
-
-// The raster "Courier" comes in one size: above 96 dots per inch the panel
-// grows but its text would not, and would shrink into a corner of each
-// display. There a scalable fixed face of the same height takes its place;
-// at 96 the displays stay exactly as they always were.
-const char* DisplayFace(int dpi) {
-    return dpi > 96 ? "Courier New" : "Courier";
-}
 }  // namespace
 
 // Rows are searched in order and the first match wins: the fixed command ids
@@ -67,11 +59,13 @@ int32_t GeneratorApp::InitPanel() {
     {
         WindowDc dc(window);
         const int dpi = GetDeviceCaps(dc.get(), LOGPIXELSY);
-        // -13 at 96 dots per inch: the division truncates toward zero.
+        // -13 at 96 dots per inch: the division truncates toward zero. The
+        // raster Courier comes in several sizes and the font mapper takes the
+        // nearest, so the displays' text grows with the dots per inch.
         const int height = -10 * dpi / 72;
         panelFont =
             CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, PROOF_QUALITY, FIXED_PITCH | FF_MODERN, DisplayFace(dpi));
+                        CLIP_DEFAULT_PRECIS, PROOF_QUALITY, FIXED_PITCH | FF_MODERN, "Courier");
     }
     for (int list : {IDC_PERIODS1, IDC_PERIODS2})
         SendDlgItemMessageA(window, list, WM_SETFONT, reinterpret_cast<WPARAM>(panelFont), FALSE);
