@@ -6,6 +6,7 @@
 #include <new>
 
 #include "settings/FileAccess.h"
+#include "settings/Utf8Text.h"
 
 namespace {
 
@@ -143,6 +144,11 @@ SettingsReader::SettingsReader(const char* data, size_t size) {
 }
 
 void SettingsReader::Adopt(std::unique_ptr<char[]> buffer, int32_t size) {
+    // A file saved as UTF-8 reads as the same file saved in 1251 would.
+    if (IsUtf8Text(buffer.get(), size)) {
+        ConvertUtf8To1251(buffer.get(), size);
+        buffer[size] = '\0';
+    }
     text = std::move(buffer);
     length = size;
     Normalise();

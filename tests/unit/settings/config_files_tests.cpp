@@ -182,7 +182,21 @@ INSTANTIATE_TEST_SUITE_P(
         DeviceNameCase{"semicolon ends it", "DeviceName = a;b", "A"},
         DeviceNameCase{"quoted", "DeviceName = \"My dev: (1)\"", "My dev: (1)"},
         DeviceNameCase{"quoted empty", "DeviceName = \"\"", ""},
-        DeviceNameCase{"cut to 98", "DeviceName = " + std::string(120, 'x'), std::string(98, 'X')}));
+        DeviceNameCase{"cut to 98", "DeviceName = " + std::string(120, 'x'), std::string(98, 'X')},
+        // "Плата" as Notepad saves it: UTF-8 with and without the byte-order
+        // mark, and in 1251 ("ANSI"); all three read as its 1251 bytes.
+        DeviceNameCase{"UTF-8 with its mark",
+                       "\xEF\xBB\xBF"
+                       "DeviceName = \"\xD0\x9F\xD0\xBB\xD0\xB0\xD1\x82\xD0\xB0\"",
+                       "\xCF\xEB\xE0\xF2\xE0"},
+        DeviceNameCase{"UTF-8 without a mark",
+                       "DeviceName = \"\xD0\x9F\xD0\xBB\xD0\xB0\xD1\x82\xD0\xB0 \xE2\x84\x96\xE2\x82\xAC\"",
+                       "\xCF\xEB\xE0\xF2\xE0 \xB9\x88"},
+        DeviceNameCase{"1251 as it stands", "DeviceName = \"\xCF\xEB\xE0\xF2\xE0\"", "\xCF\xEB\xE0\xF2\xE0"},
+        // Valid UTF-8 whose characters 1251 lacks: each one a "?".
+        DeviceNameCase{"UTF-8 beyond 1251", "DeviceName = \"\xCE\xA9\xF0\x9F\x98\x80x\"", "??x"},
+        // One stray byte above 0x7F makes it no UTF-8: read byte for byte.
+        DeviceNameCase{"not UTF-8", "DeviceName = \"\xD0\x9F\xFF\"", "\xD0\x9F\xFF"}));
 
 TEST_F(SettingsFiles, RangesAndFreqSinList) {
     const std::string name = Put("QorvelGen.cfg", "ADCRange = 0\nDACRange = 2.5\nFreqSIN = 1 2 3.5 x 4\n");
