@@ -25,8 +25,12 @@ constexpr uint32_t RequiredRecordBits = 0x100 | 0x200;
 bool ReadDriverPath(const char* deviceName, wchar_t (&path)[256]) {
     char keyPath[256];
     BuildDriverKeyPath(deviceName, keyPath, sizeof keyPath);
+    // An empty key would open the hive itself: a name that could not be
+    // converted finds no driver.
+    const WideText wideKey = WideFrom1251(keyPath);
     HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WideFrom1251(keyPath).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (wideKey.size() == 0 ||
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, wideKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
     DWORD type = 0;
     DWORD size = sizeof path;

@@ -24,10 +24,14 @@ public:
     explicit WideText(const char* text1251);
     const wchar_t* c_str() const { return text ? text.get() : L""; }
     size_t size() const { return length; }
+    // False when a text was given but could not be converted (no memory for
+    // it): the caller's step fails rather than going on with an empty text.
+    bool Whole() const { return whole; }
 
 private:
     std::unique_ptr<wchar_t[]> text;
     size_t length = 0;
+    bool whole = true;
 };
 
 inline WideText WideFrom1251(const char* text) {
@@ -37,5 +41,10 @@ inline WideText WideFrom1251(const char* text) {
 // A new font like `font` but with the Cyrillic character set; null when it
 // cannot be made. The system's fonts are made with its default character set,
 // which on a Western system picks faces without Cyrillic glyphs; on a
-// Cyrillic system this gives the very same face. The caller owns the font.
-HFONT CreateCyrillicFontLike(HGDIOBJ font);
+// Cyrillic system this gives the very same face. Asking is not enough: a
+// Windows installed in a Western language may answer with a face that has no
+// Cyrillic glyphs all the same (its System font), so the set the system
+// really realises is checked, and where it is not Cyrillic the face of
+// `fallbackFace` is taken at the same height and weight instead (when it does
+// realise Cyrillic). The caller owns the font.
+HFONT CreateCyrillicFontLike(HGDIOBJ font, HGDIOBJ fallbackFace);

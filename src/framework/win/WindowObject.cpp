@@ -57,9 +57,13 @@ int WindowObject::ShowMessage(const char* text, UINT type) {
     // 99 counts the terminating NUL: at most 98 characters of the title.
     wchar_t caption[100] = L"";
     if (window) GetWindowTextW(window, caption, 99);
+    // Wide: a narrow box would read the Russian text in the system's code
+    // page. A text that could not be converted shows no box at all, rather
+    // than an empty one.
+    const WideText wide = WideFrom1251(text);
+    if (!wide.Whole()) return 0;
     HWND focus = GetFocus();
-    // Wide: a narrow box would read the Russian text in the system's code page.
-    const int result = MessageBoxW(window, WideFrom1251(text).c_str(), caption, type);
+    const int result = MessageBoxW(window, wide.c_str(), caption, type);
     SetFocus(focus);
     return result;
 }
@@ -84,7 +88,8 @@ namespace {
 // same face.
 void GiveControlsCyrillicFont(DialogWindowObject& object, HWND dialog) {
     auto dialogFont = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
-    object.textFont.reset(CreateCyrillicFontLike(dialogFont));
+    // Where even that is not Cyrillic, the system's own face for dialogs.
+    object.textFont.reset(CreateCyrillicFontLike(dialogFont, GetStockObject(DEFAULT_GUI_FONT)));
     if (!object.textFont) return;
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
         if (reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)) == dialogFont)

@@ -25,7 +25,6 @@ HelpBalloon::HelpBalloon(int32_t bitmapId)
     : scaledPoints(std::make_unique<POINT[]>(PointCount())),
       extentX(MeasureOutline(outline, outlineValueCount).x),
       extentY(MeasureOutline(outline, outlineValueCount).y) {
-    textFont.reset(CreateCyrillicFontLike(GetStockObject(SYSTEM_FONT)));
     if (bitmapId != 0) {
         bitmap.Load(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId & 0xFFFF));
     }
@@ -92,6 +91,12 @@ int32_t HelpBalloon::MeasureText(HWND owner, const char* text, const WideText& w
 }
 
 HWND HelpBalloon::Show(HWND owner, const char* text, int32_t anchorX, int32_t anchorY, int32_t postDelay) {
+    // The system font with the Cyrillic set; where the system has no such
+    // System face (a Windows installed in a Western language), the owner's
+    // dialog face with the Cyrillic set at the same height and weight. The
+    // balloon is measured and drawn in it alike.
+    const auto ownerFont = reinterpret_cast<HGDIOBJ>(SendMessageW(owner, WM_GETFONT, 0, 0));
+    textFont.reset(CreateCyrillicFontLike(GetStockObject(SYSTEM_FONT), ownerFont));
     wideText = WideFrom1251(text);
     Rect measured;
     const int32_t words = MeasureText(owner, text, wideText, measured);

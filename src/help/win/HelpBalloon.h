@@ -57,8 +57,9 @@ public:
     // balloonText in UTF-16, as it is measured, drawn and made the window's
     // text: narrow, it would be read in the system's code page.
     WideText wideText;
-    // The system font with the Cyrillic character set; the stock SYSTEM_FONT
-    // where it cannot be made.
+    // The font the text is measured and drawn in: the system font with the
+    // Cyrillic character set, or a face of the owner's that realises it;
+    // the stock SYSTEM_FONT where none can be made.
     GdiHandle<HFONT> textFont;
     TiledBitmap bitmap;
     // The outline, its text area and what is made from them once, at

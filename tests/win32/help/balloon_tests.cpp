@@ -347,6 +347,12 @@ TEST_F(BalloonTest, TheWindowIsSizedFromTheTextsMeasurement) {
         const SIZE expected = ExpectedWindow(owner, text);
         EXPECT_EQ(r.right - r.left, expected.cx);
         EXPECT_EQ(r.bottom - r.top, expected.cy);
+        // Measured and drawn in a face the system really gives Cyrillic.
+        HDC dc = GetDC(w);
+        HGDIOBJ previous = SelectObject(dc, balloon.textFont.get());
+        EXPECT_EQ(GetTextCharset(dc), RUSSIAN_CHARSET);
+        SelectObject(dc, previous);
+        ReleaseDC(w, dc);
         balloon.Close();
     }
 }
