@@ -59,10 +59,19 @@ const MessageMapEntry* GeneratorApp::GetMessageMap() const {
 }
 
 void GeneratorApp::OnFinalDestroy() {
+    ReleaseAndSave();
+    WindowObject::OnFinalDestroy();
+}
+
+// What the end of the run does, once: at the panel's destruction, or earlier
+// when Windows ends the session, after which the process may end without
+// the panel ever being destroyed.
+void GeneratorApp::ReleaseAndSave() {
+    if (releasedAndSaved) return;
+    releasedAndSaved = true;
     FreqSIN.reset();
     ReleaseDevice(*this);  // the device, then its library
     WriteSavedState(*this, SavedStateFile);
-    WindowObject::OnFinalDestroy();
 }
 
 void GeneratorApp::OnPaint(HDC, const RECT&) {
@@ -80,6 +89,17 @@ void GeneratorApp::OnPaint(HDC, const RECT&) {
 // Esc or the close box.
 int32_t GeneratorApp::OnCancel() {
     DestroyWindow(window);
+    return 0;
+}
+
+// A log-off or a shutdown: what the panel holds is saved now, as at a normal
+// exit, and the board keeps playing. The poll stops with the device, so no
+// "device gone" message comes up in the session's last moments. A session
+// end that was cancelled changes nothing.
+int32_t GeneratorApp::OnEndSession(WParam ending) {
+    if (ending.value == 0) return 0;
+    KillTimer(window, PresenceTimer);
+    ReleaseAndSave();
     return 0;
 }
 

@@ -42,6 +42,11 @@ private:
     // Application handlers.
     int32_t OnCancel();
     int32_t OnDestroy();
+    int32_t OnEndSession(WParam ending);
+
+    // The teardown's work (free, release, unload, save), done only once.
+    void ReleaseAndSave();
+    bool releasedAndSaved = false;
 
     // Panel handlers (panel/win/GeneratorPanel.cpp).
     int32_t PollDevicePresence();

@@ -37,6 +37,7 @@ const MessageMapEntry GeneratorApp::messageMap[] = {
     MapRow<&GeneratorApp::PollDevicePresence>(WM_TIMER),
     MapRow<&GeneratorApp::InitPanel>(WM_INITDIALOG),
     MapRow<&GeneratorApp::OnDestroy>(WM_DESTROY),
+    MapRow<&GeneratorApp::OnEndSession>(WM_ENDSESSION),
     MapRow<&GeneratorApp::OnCancel>(WM_COMMAND, IDCANCEL),
     MapRow<&GeneratorApp::OnStartBox>(WM_COMMAND, IDC_START),
     MapRow<&GeneratorApp::OnWrite>(WM_COMMAND, IDC_WRITE),
