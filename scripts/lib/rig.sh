@@ -14,9 +14,12 @@
 #   rig_down                       stops what rig_up started, by pid
 #   rig_register_board NAME DLL    registers a driver under NAME in the prefix
 #   rig_restart_wine               ends the prefix's Windows processes, starts afresh
-#   rig_use_locale LOCALE          the same, then runs the prefix's programs under
-#                                  the Unix locale LOCALE (rig_up starts with
-#                                  ru_RU.UTF-8: code page 1251; en_US.UTF-8 gives 1252)
+#
+# RIG_LOCALE (default ru_RU.UTF-8: code page 1251) is the Unix locale of the
+# next rig_up: its prefix is made under it, as a Windows is installed in one
+# language (its fonts and font substitutes are chosen then), from a template
+# of that locale's own, and every program of the rig runs under it.
+# en_US.UTF-8 is a Western installation (code page 1252).
 #
 # RIG_WINE is the rig's loader; rig_up exports it as QORVEL_WINE, for
 # cmake/wine-run and the e2e driver. The keeper is the WIN_BUILD_DIR's
@@ -25,6 +28,7 @@
 RIG_WINE=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver64
 RIG_TEMPLATE=wine-template
+RIG_LOCALE=${RIG_LOCALE:-ru_RU.UTF-8}
 
 rig__log() { echo "rig: $*" >&2; }
 
@@ -78,20 +82,22 @@ rig_find_wow64() {
   RIG_WOW64_HOME=$target
 }
 
-# The template prefix is made once (wineboot takes about 10 s) and copied for
-# every run. Copied, never hard-linked: the server rewrites its registry files
-# in place.
+# The template prefix is made once for each Wine and locale (wineboot takes
+# about 10 s) and copied for every run. Copied, never hard-linked: the server
+# rewrites its registry files in place.
 rig__template() {
   local template=$1 version
-  version=$("$RIG_WINE" --version 2>/dev/null)
+  version="$("$RIG_WINE" --version 2>/dev/null) $RIG_LOCALE"
   [ -f "$template/.complete" ] && [ "$(cat "$template/.complete")" = "$version" ] && return 0
   rm -rf "$template"
   rig__log "making the Wine template prefix (once for $version)"
-  WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
-    "$RIG_WINE" wineboot -i >"$template.log" 2>&1
+  # Made under the rig's locale: a prefix keeps the fonts of the language it
+  # was made in.
+  env -u LC_ALL LANG="$RIG_LOCALE" WINEPREFIX="$template" WINEDEBUG=-all \
+    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$RIG_WINE" wineboot -i >"$template.log" 2>&1
   # Without a window manager, Managed=N lets Wine draw captions itself and
   # hide windows at once instead of waiting for a manager that is not there.
-  WINEPREFIX=$template WINEDEBUG=-all \
+  env -u LC_ALL LANG="$RIG_LOCALE" WINEPREFIX="$template" WINEDEBUG=-all \
     "$RIG_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$template.log" 2>&1
   WINEPREFIX=$template "$WINESERVER" -w
   # This Wine finds the packaged TrueType fonts only inside the prefix.
@@ -105,7 +111,8 @@ rig_up() {
   mkdir -p "$rig_dir"
   rig_dir=$(cd "$rig_dir" && pwd)
   RIG_DIR=$rig_dir
-  rig__template "$(dirname "$rig_dir")/$RIG_TEMPLATE"
+  RIG_TEMPLATE_DIR=$(dirname "$rig_dir")/$RIG_TEMPLATE-$RIG_LOCALE
+  rig__template "$RIG_TEMPLATE_DIR"
 
   if [ "$display_mode" = --use-display ] && [ -n "${DISPLAY:-}" ]; then
     rig__up_wine "$rig_dir" "$win_build"
@@ -137,14 +144,15 @@ rig_up() {
 rig__up_wine() {
   local rig_dir=$1 win_build=$2
   rm -rf "$rig_dir/prefix"
-  cp -a "$(dirname "$rig_dir")/$RIG_TEMPLATE" "$rig_dir/prefix"
+  cp -a "$RIG_TEMPLATE_DIR" "$rig_dir/prefix"
   export WINEPREFIX=$rig_dir/prefix
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   export QORVEL_WINE=$RIG_WINE
-  # Code page 1251 comes from the locale of each wine64 call; LC_ALL would override it.
+  # The code page comes from the locale of each wine64 call (ru_RU.UTF-8:
+  # 1251); LC_ALL would override it.
   unset LC_ALL
-  export LANG=ru_RU.UTF-8
+  export LANG=$RIG_LOCALE
 
   RIG_WIN_BUILD=$win_build
   if [ ! -f "$win_build/tests/rig/rig_keeper.exe" ]; then
@@ -169,13 +177,6 @@ rig_restart_wine() {
   if [ -n "${RIG_KEEPER_PID:-}" ]; then wait "$RIG_KEEPER_PID" 2>/dev/null || true; fi
   RIG_KEEPER_PID=
   rig__start_wine
-}
-
-# The ANSI code page is taken per process from its Unix locale: from here on
-# every program of the prefix, the keeper first, starts under LOCALE.
-rig_use_locale() {
-  export LANG=$1
-  rig_restart_wine
 }
 
 # In both registry views: 32-bit programs read the 32-bit one. What Wine

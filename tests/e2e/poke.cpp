@@ -24,6 +24,16 @@
 //                                         write or nothing (never delete), says it
 //                                         holds it, and keeps it open until its
 //                                         standard input ends; needs no panel
+//   qorvel_poke cancel-end                what Windows sends the panel when a program
+//                                         asked after it refuses the end of the
+//                                         session: WM_QUERYENDSESSION, then
+//                                         WM_ENDSESSION with FALSE
+//   qorvel_poke refuse-end MS             a top-level window of its own that refuses
+//                                         the end of the session, as a program with
+//                                         unsaved work does; says it is ready, then
+//                                         for MS milliseconds (or until the session
+//                                         end is settled) records what it was asked
+//                                         and told; needs no panel
 #include <windows.h>
 #include <commctrl.h>
 
@@ -364,10 +374,55 @@ int Hold(const char* fileName, DWORD share) {
     return 0;
 }
 
+// What the refusing window was asked and told, for the report.
+struct SessionEndSeen {
+    int queries = 0;
+    int ends = 0;
+    int lastEnd = -1;  // WM_ENDSESSION's wParam
+};
+SessionEndSeen sessionEndSeen;
+
+LRESULT CALLBACK RefusingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_QUERYENDSESSION) {
+        ++sessionEndSeen.queries;
+        return FALSE;
+    }
+    if (message == WM_ENDSESSION) {
+        ++sessionEndSeen.ends;
+        sessionEndSeen.lastEnd = static_cast<int>(wParam);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int RefuseSessionEnd(int milliseconds) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = RefusingProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "QorvelPokeRefusesTheEnd";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowA(wc.lpszClassName, "unsaved work", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+    if (!window) return 1;
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    std::puts("{\"ready\":1}");
+    std::fflush(stdout);
+    const ULONGLONG began = GetTickCount64();
+    while (sessionEndSeen.ends == 0 && GetTickCount64() - began < static_cast<ULONGLONG>(milliseconds)) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    std::printf("{\"queries\":%d,\"ends\":%d,\"ending\":%d}\n", sessionEndSeen.queries, sessionEndSeen.ends,
+                sessionEndSeen.lastEnd);
+    DestroyWindow(window);
+    return 0;
+}
+
 int Usage() {
     std::fputs(
         "usage: qorvel_poke info|texts|wait-panel MS|click ID|slider ID POS|combo ID INDEX|"
-        "repaint|closebox|msgbox MS|balloon|watch MS|hold FILE read-write|none\n",
+        "repaint|closebox|msgbox MS|balloon|watch MS|hold FILE read-write|none|cancel-end|refuse-end MS\n",
         stderr);
     return 2;
 }
@@ -380,6 +435,7 @@ int main(int argc, char** argv) {
 
     if (command == "msgbox") return MessageBoxRead(number(2));
     if (command == "balloon") return Balloon();
+    if (command == "refuse-end") return RefuseSessionEnd(number(2));
     if (command == "hold" && argc == 4) {
         const std::string sharing = argv[3];
         if (sharing == "read-write") return Hold(argv[2], FILE_SHARE_READ | FILE_SHARE_WRITE);
@@ -406,6 +462,12 @@ int main(int argc, char** argv) {
     if (command == "texts") return Texts(panel);
     if (command == "closebox") return CloseBox(panel);
     if (command == "watch" && argc == 3) return Watch(panel, number(2));
+    if (command == "cancel-end") {
+        const LRESULT agreed = Send(panel, WM_QUERYENDSESSION, 0, 0);
+        Send(panel, WM_ENDSESSION, FALSE, 0);
+        std::printf("{\"agreed\":%d}\n", agreed ? 1 : 0);
+        return 0;
+    }
     if (command == "repaint") {
         InvalidateRect(panel, nullptr, TRUE);
         return 0;

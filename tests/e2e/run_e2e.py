@@ -217,6 +217,20 @@ class Rig:
                     raise CaseFailure("%s: block %d differs from %s in %d values, the first at %d: %d, not %d"
                                       % (name, number, path, len(differ), first, ours[first], reference[first]))
 
+    def keeper_alive(self):
+        """True while a rig keeper of this prefix runs."""
+        for entry in os.listdir("/proc"):
+            try:
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    if b"rig_keeper.exe" not in f.read():
+                        continue
+                with open("/proc/%s/environ" % entry, "rb") as f:
+                    if ("WINEPREFIX=" + os.environ.get("WINEPREFIX", "")).encode() in f.read().split(b"\0"):
+                        return True
+            except OSError:
+                continue
+        return False
+
     def wine_reg(self, *args):
         """Runs Wine's reg with the arguments (Unicode passes whole: Wine takes
         the command line in the locale's UTF-8)."""
@@ -1123,26 +1137,84 @@ def saved_state_held_open_by_another_program(rig):
         check_leaves_only(run, what)
 
 
+def keep_the_desktop(rig):
+    """Starts the rig's keeper again when the end of a session took it (Wine
+    ends every process that agreed to it), so later cases start as quickly."""
+    if not rig.keeper_alive():
+        subprocess.Popen([WINE, os.path.join(rig.build, "tests", "rig", "rig_keeper.exe")],
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+@case
+def windows_session_end_saves_once_and_a_cancelled_one_changes_nothing(rig):
+    """A log-off or shutdown with the panel open (wineboot --end-session sends
+    every top-level window WM_QUERYENDSESSION, then WM_ENDSESSION, as Windows
+    does): what the panel holds is saved, the device released once, and no
+    request follows. A session end that another program refuses changes
+    nothing."""
+    try:
+        # A program with unsaved work, started first, so it is asked first
+        # and the end of the session is called off before it reaches the panel.
+        refuser = subprocess.Popen([WINE, rig.poke_exe, "refuse-end", "20000"], stdout=subprocess.PIPE,
+                                   stderr=subprocess.DEVNULL)
+        check(refuser.stdout.readline().startswith(b'{"ready"'), "the refusing window did not come up")
+        run = Run(rig, "session-end", sav=saved_state(2000, 100, 200, 3, 4)).start_panel()
+        run.set_mark()
+        run.rig.poke("slider", AMPLITUDE1, 12345)
+        run.expect([("rate", 2000.0), ("stop",)])
+        subprocess.run([WINE, "wineboot", "--end-session"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=60)
+        told = json.loads(refuser.communicate(timeout=30)[0].decode())
+        check(told["queries"] == 1 and told["ending"] == 0, "the refusing window was told %r" % told)
+        # And as Windows tells the windows it asked before the one that refused.
+        check(rig.poke("cancel-end") == {"agreed": 1}, "the panel refused the end of the session")
+        time.sleep(0.3)
+        check(run.process.poll() is None, "the panel ended with a session end that was called off")
+        check(run.read_file("QorvelGen.sav") == saved_state(2000, 100, 200, 3, 4), "a cancelled session end saved")
+        check("Release" not in [e["op"] for e in run.log()], "a cancelled session end released the device")
+
+        run.set_mark()
+        run.rig.poke("slider", AMPLITUDE1, 23456)
+        run.expect([("rate", 2000.0), ("stop",)])
+        subprocess.run([WINE, "wineboot", "--end-session"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=60)
+        check(run.wait_exit() == 0, "exit code")
+    finally:
+        keep_the_desktop(rig)
+    check(run.read_file("QorvelGen.sav") == saved_state(2000, 23456, 200, 3, 4),
+          "QorvelGen.sav is %r" % run.read_file("QorvelGen.sav"))
+    # The slider's rate and stop, then (the presence poll aside) the release,
+    # once, and nothing after it.
+    ops = [e["op"] for e in run.new_entries() if e["op"] != "GetInfo"]
+    check(ops == ["Setup", "Setup", "Release"], "after the slider: %r" % ops)
+    check(run.log()[-1]["op"] == "Release", "after the release: %r" % run.log()[-1])
+
+
 @case
 def driver_in_a_folder_named_in_any_script(rig):
     """A driver registered under a Cyrillic device name, in a folder whose
-    name holds Cyrillic and Greek (which code page 1251 does not spell)."""
+    name holds Cyrillic and Greek (which code page 1251 does not spell). The
+    name is found whether QorvelGen.cfg was saved in 1251 ("ANSI") or as
+    UTF-8, with the byte-order mark or without, as Notepad saves it."""
     folder = os.path.join(rig.work, "Драйверы платы Ωμέγα")
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     dll = os.path.join(folder, "VirtualBoard.dll")
     shutil.copy(os.path.join(rig.build, "board", "VirtualBoard.dll"), dll)
     rig.register_board("Плата", dll)
+    cfg = "DeviceName = \"Плата\"\r\nHelpPreDelay = 0\r\n"
     try:
-        cfg = "DeviceName = \"Плата\"\r\nHelpPreDelay = 0\r\n".encode("cp1251")
-        run = Run(rig, "cyrillic-driver", cfg=cfg, sav=saved_state(3000, 100, 200, 0, 0)).start_panel()
-        check_rate_request(setups(run.log())[0], 3000.0)
-        run.activate()
-        run.key("Escape")
-        check(run.wait_exit() == 0, "exit code")
+        for name, data in (("cyrillic-driver", cfg.encode("cp1251")),
+                           ("cyrillic-driver-utf8-bom", b"\xef\xbb\xbf" + cfg.encode()),
+                           ("cyrillic-driver-utf8", cfg.encode())):
+            run = Run(rig, name, cfg=data, sav=saved_state(3000, 100, 200, 0, 0)).start_panel()
+            check_rate_request(setups(run.log())[0], 3000.0)
+            run.activate()
+            run.key("Escape")
+            check(run.wait_exit() == 0, "%s: exit code" % name)
+            check(run.log()[0]["op"] == "Create", "%s: the first call is %r" % (name, run.log()[0]))
     finally:
         rig.register_board("Плата", None)
-    check(run.log()[0]["op"] == "Create", "the first call is %r" % run.log()[0])
 
 
 def shoot(rig, rect, name):
@@ -1155,10 +1227,32 @@ def shoot(rig, rect, name):
 # The template's texts of the Start box, the buttons and the three frames.
 BUTTON_TEXTS = {START: "Старт!", WRITE: "Запись", AUTOSTART_ON: "АС Вкл", AUTOSTART_OFF: "АС Выкл"}
 FRAME_TEXTS = ["Канал DAC1", "Канал DAC2", "Частота дискретизации"]
-# How far the Write balloon's size may stray from the reference build's:
-# where the system's code page is another, Wine draws Cyrillic in another
-# face of the same size, whose letters are not all as wide.
-BALLOON_SIZE_SLACK = 0.1
+# How far the Write balloon's size may stray from the reference build's: on
+# a Western installation the balloon draws in another face (the dialog's, with
+# the Cyrillic set, where the System font has no Cyrillic), of the same height
+# and weight but with letters of other widths, so its lines break elsewhere.
+BALLOON_SIZE_SLACK = 0.25
+# The share of the help text's words that must be read back from the
+# balloon's picture: on a Russian system OCR reads over half of them (the
+# System font's small letters confuse it, "м" for "н"); Latin mojibake reads
+# as none.
+BALLOON_WORDS_READ = 0.4
+TESSERACT = "/usr/bin/tesseract"
+
+
+def words_of(text):
+    return set(re.findall(r"[а-яё]+", text.lower()))
+
+
+def read_back(rect, name, rig):
+    """The Russian words OCR reads in the screen inside rect (the picture,
+    enlarged for the reader, is left in the work folder)."""
+    path = os.path.join(rig.work, name)
+    subprocess.run([IMPORT, "-window", "root", "-crop", crop(rect), "+repage", "-colorspace", "Gray",
+                    "-resize", "300%", path], check=True, timeout=20)
+    result = subprocess.run([TESSERACT, path, "-", "-l", "rus"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                            check=True, timeout=60)
+    return words_of(result.stdout.decode("utf-8", "replace"))
 
 
 @case
@@ -1183,8 +1277,15 @@ def russian_texts_of_the_panel_and_the_write_balloon(rig):
              max(info["rect"][3], bottom)]
     time.sleep(0.5)  # shown is not yet painted
     shoot(rig, union, "write-balloon.png")
+    # The text as it is drawn, not only as the window holds it: a face
+    # without Cyrillic glyphs draws the same letters as Latin mojibake.
+    wanted = words_of(HELP_TEXTS[WRITE])
+    read = read_back(balloon["rect"], "write-balloon-read.png", rig) & wanted
+    print("     OCR reads %d of the balloon's %d words" % (len(read), len(wanted)))
+    check(len(read) >= BALLOON_WORDS_READ * len(wanted), "OCR reads only %d of the balloon's %d words: %s"
+          % (len(read), len(wanted), " ".join(sorted(read))))
     with open(os.path.join(rig.work, "write-balloon.json"), "w") as f:
-        json.dump({"size": size}, f)
+        json.dump({"size": size, "words": len(read)}, f)
     if rig.reference:
         with open(os.path.join(rig.reference, "write-balloon.json")) as f:
             theirs = json.load(f)["size"]
