@@ -212,6 +212,18 @@ def check_version(path, name, version):
         check(invented not in rc, "%s names a %s" % (name, invented))
 
 
+def check_manifest(path, name):
+    """Every program runs as the user who starts it and is never virtualised:
+    without a manifest that says so, Windows redirects a 32-bit tool's writes
+    under Program Files into a VirtualStore the panel never reads. A manifest
+    resource is stored as its UTF-8 text."""
+    with open(path, "rb") as f:
+        data = f.read()
+    for text in (b'<requestedExecutionLevel level="asInvoker" uiAccess="false"/>',
+                 b'<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>'):
+        check(text in data, "%s: its manifest lacks %s" % (name, text.decode()))
+
+
 def check_float_flags(arch, build):
     with open(os.path.join(build, "compile_commands.json")) as f:
         commands = [entry for entry in json.load(f) if entry["file"].endswith(".cpp")]
@@ -246,6 +258,7 @@ def contents(args, checks):
     for name in ("QorvelGen.exe", "qorvelcfg.exe", "qorvelctl.exe"):
         checks.run("%s %s version" % (base, name), check_version, os.path.join(unpacked, name), name,
                    version)
+        checks.run("%s %s manifest" % (base, name), check_manifest, os.path.join(unpacked, name), name)
     checks.run(base + " floating-point flags", check_float_flags, args.arch, args.build)
 
 
