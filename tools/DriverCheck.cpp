@@ -118,7 +118,8 @@ void DescribeView(const DriverView& view, std::vector<std::string>& lines) {
     const DriverProblem problem = Evaluate(view);
     if (view.hasPath && view.pathIsText && problem != DriverProblem::PathNotText &&
         problem != DriverProblem::PathTooLong)
-        lines.push_back("    " + FileLine(view));
+        lines.push_back("    " + FileLine(view) +
+                        (view.resolved.empty() ? "" : ": " + Quoted(view.resolved)));
     lines.push_back(Format("    result for a %d-bit QorvelGen.exe: ", view.bits) +
                     (problem == DriverProblem::None ? "usable" : "not usable: " + Reason(view, problem)));
 }
@@ -197,7 +198,8 @@ std::vector<std::string> DescribeDriver(const DriverView& own, const DriverView&
     DescribeView(other, lines);
     const DriverProblem problem = Evaluate(own);
     if (problem == DriverProblem::None)
-        lines.push_back("  verdict: usable: QorvelGen.exe would load " + Quoted(own.path) + ".");
+        lines.push_back("  verdict: usable: QorvelGen.exe would load " +
+                        Quoted(own.resolved.empty() ? own.path : own.resolved) + ".");
     else
         lines.push_back("  verdict: QorvelGen.exe would end at once with exit code -2 and no message: " +
                         Reason(own, problem) + ".");

@@ -29,7 +29,10 @@ struct DriverView {
     uint32_t pathType = 0;    // its registry type (1 REG_SZ)
     bool pathIsText = false;  // a string type, so path holds its text
     std::string path;         // UTF-8, up to its first NUL
-    size_t pathLength = 0;    // in characters
+    size_t pathLength = 0;    // in characters; the whole value's where it holds more after a NUL
+    // The file the loader would take for path (relative paths, a name
+    // without ".dll", the search order), UTF-8; empty where it is path itself.
+    std::string resolved;
     FileState file = FileState::Missing;
     uint32_t fileError = 0;  // the system's error code when Unreadable
     PeImage image;           // when Found
@@ -63,11 +66,16 @@ std::vector<std::string> DescribeDriver(const DriverView& own, const DriverView&
 // Reads both registry views under the driver's key for deviceName (code page
 // 1251) and the files they name: own is the view of this program's bitness.
 // False where there is no registry to read.
-bool InspectDriverViews(const char* deviceName, DriverView& own, DriverView& other);
+// startDirectory is the folder the program would start in (show's DIR),
+// against which the loader resolves a relative path.
+bool InspectDriverViews(const char* deviceName, const char* startDirectory, DriverView& own,
+                        DriverView& other);
 
 // Text of the program's code page 1251 as UTF-8 for printing (on Windows;
 // elsewhere the bytes as they are).
 std::string DisplayText1251(const char* text);
+// A text in the system's own code page (a path from the command line), for PrintText.
+std::string DisplayTextOfSystem(const char* text);
 
 // Prints UTF-8 text so that every character shows: on a Windows console as
 // wide characters, elsewhere as UTF-8 bytes.

@@ -4,11 +4,15 @@
 
 #include "DriverCheck.h"
 
-bool InspectDriverViews(const char*, DriverView&, DriverView&) {
+bool InspectDriverViews(const char*, const char*, DriverView&, DriverView&) {
     return false;
 }
 
 std::string DisplayText1251(const char* text) {
+    return text;
+}
+
+std::string DisplayTextOfSystem(const char* text) {
     return text;
 }
 

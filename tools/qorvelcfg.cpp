@@ -2,6 +2,7 @@
 // program's own reader and file rules, so a user can see why a setting is
 // read the way it is.
 #include <cerrno>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +68,28 @@ struct Lookup {
     long size = 256;
     long maximum = 256;
 };
+
+// Every line of standard output goes through the one writer (wide to a
+// console, UTF-8 with LF line ends when redirected): a second writer would
+// mix line ends and code pages in one file.
+void Out(const char* format, ...) {
+    char buffer[512];
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(buffer, sizeof buffer, format, arguments);
+    va_end(arguments);
+    if (length < 0) return;
+    if (static_cast<size_t>(length) < sizeof buffer) {
+        PrintText(std::string(buffer, static_cast<size_t>(length)));
+        return;
+    }
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    va_start(arguments, format);
+    std::vsnprintf(text.data(), text.size(), format, arguments);
+    va_end(arguments);
+    text.pop_back();
+    PrintText(text);
+}
 
 int BadArguments() {
     std::fputs(Usage, stderr);
@@ -139,7 +162,7 @@ int RunLookup(const Lookup& lookup) {
         std::vector<char> destination(static_cast<size_t>(lookup.size) + 1, '\0');
         const int32_t result = reader.ReadString(lookup.key, destination.data(),
                                                  static_cast<int32_t>(lookup.size), lookup.defaultValue);
-        std::printf("%d\n%s\n", result, destination.data());
+        Out("%d\n%s\n", result, DisplayText1251(destination.data()).c_str());
         return 0;
     }
     case Kind::Int: {
@@ -149,7 +172,7 @@ int RunLookup(const Lookup& lookup) {
             return BadArguments();
         int32_t destination = 0;
         const int32_t result = reader.ReadInt(lookup.key, destination, static_cast<int32_t>(defaultValue));
-        std::printf("%d\n%d\n", result, destination);
+        Out("%d\n%d\n", result, destination);
         return 0;
     }
     case Kind::Double: {
@@ -158,18 +181,18 @@ int RunLookup(const Lookup& lookup) {
             return BadArguments();
         double destination = 0.0;
         const int32_t result = reader.ReadDouble(lookup.key, destination, defaultValue);
-        std::printf("%d\n%.17g\n", result, destination);
+        Out("%d\n%.17g\n", result, destination);
         return 0;
     }
     case Kind::List: {
         std::vector<double> values(static_cast<size_t>(lookup.maximum) + 1);
         const int32_t result =
             reader.ReadDoubleList(lookup.key, values.data(), static_cast<int32_t>(lookup.maximum));
-        std::printf("%d\n", result);
-        for (int32_t i = 0; i < result; ++i) std::printf("%.17g\n", values[static_cast<size_t>(i)]);
+        Out("%d\n", result);
+        for (int32_t i = 0; i < result; ++i) Out("%.17g\n", values[static_cast<size_t>(i)]);
         return 0;
     }
-    case Kind::Count: std::printf("%d\n", reader.CountValues(lookup.key)); return 0;
+    case Kind::Count: Out("%d\n", reader.CountValues(lookup.key)); return 0;
     case Kind::None: break;
     }
     return BadArguments();
@@ -193,29 +216,29 @@ int Show(const std::string& directory) {
     ReadConfiguration(state, configuration.c_str());
     ReadSavedState(state, savedState.c_str());
 
-    std::printf("%s: %s\n", configuration.c_str(), LoadedText(configuration));
+    Out("%s: %s\n", DisplayTextOfSystem(configuration.c_str()).c_str(), LoadedText(configuration));
     PrintText("  DeviceName      = " + DisplayText1251(state.DeviceName) + "\n");
-    std::printf("  Device          = %d\n", state.Device);
-    std::printf("  HelpPreDelay    = %d\n", state.HelpPreDelay);
-    std::printf("  HelpPostDelay   = %d\n", state.HelpPostDelay);
-    std::printf("  ADCRange        = %.17g\n", state.ADCRange);
-    std::printf("  DACRange        = %.17g\n", state.DACRange);
-    std::printf("  FreqSINCount    = %d\n", state.FreqSINCount);
-    std::printf("  FreqSIN         =");
-    for (int32_t i = 0; i < state.FreqSINCount; ++i) std::printf(" %.17g", state.FreqSIN[i]);
-    std::printf("\n");
-    std::printf("%s: %s\n", savedState.c_str(), LoadedText(savedState));
-    std::printf("  FreqIndex       = %d\n", state.FreqIndex);
-    std::printf("  AmplitudeIndex1 = %d\n", state.AmplitudeIndex1);
-    std::printf("  AmplitudeIndex2 = %d\n", state.AmplitudeIndex2);
-    std::printf("  ModeIndex1      = %d\n", state.ModeIndex1);
-    std::printf("  ModeIndex2      = %d\n", state.ModeIndex2);
+    Out("  Device          = %d\n", state.Device);
+    Out("  HelpPreDelay    = %d\n", state.HelpPreDelay);
+    Out("  HelpPostDelay   = %d\n", state.HelpPostDelay);
+    Out("  ADCRange        = %.17g\n", state.ADCRange);
+    Out("  DACRange        = %.17g\n", state.DACRange);
+    Out("  FreqSINCount    = %d\n", state.FreqSINCount);
+    Out("  FreqSIN         =");
+    for (int32_t i = 0; i < state.FreqSINCount; ++i) Out(" %.17g", state.FreqSIN[i]);
+    Out("\n");
+    Out("%s: %s\n", DisplayTextOfSystem(savedState.c_str()).c_str(), LoadedText(savedState));
+    Out("  FreqIndex       = %d\n", state.FreqIndex);
+    Out("  AmplitudeIndex1 = %d\n", state.AmplitudeIndex1);
+    Out("  AmplitudeIndex2 = %d\n", state.AmplitudeIndex2);
+    Out("  ModeIndex1      = %d\n", state.ModeIndex1);
+    Out("  ModeIndex2      = %d\n", state.ModeIndex2);
     char key[512];
     BuildDriverKeyPath(state.DeviceName, key, sizeof key);
     PrintText("registry key: HKEY_LOCAL_MACHINE\\" + DisplayText1251(key) + "\n");
     DriverView own, other;
-    if (!InspectDriverViews(state.DeviceName, own, other)) {
-        std::printf("driver: not checked: there is no registry on this system\n");
+    if (!InspectDriverViews(state.DeviceName, directory.c_str(), own, other)) {
+        Out("driver: not checked: there is no registry on this system\n");
         return 0;
     }
     for (const std::string& line : DescribeDriver(own, other)) PrintText(line + "\n");
@@ -228,8 +251,7 @@ int main(int argc, char** argv) {
     if (argc < 2) return BadArguments();
     const std::string command = argv[1];
     if (command == "--help" && argc == 2) {
-        std::fputs(Usage, stdout);
-        std::fputs(Help, stdout);
+        PrintText(std::string(Usage) + Help);
         return 0;
     }
     if (command == "show" && argc <= 3) return Show(argc == 3 ? argv[2] : ".");

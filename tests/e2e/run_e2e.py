@@ -1505,6 +1505,12 @@ def qorvelcfg_checks_the_driver_as_the_program_finds_it(rig):
          "does not name the board's driver", False),
         ("right DLL", {bits: path(board), other: path(board)}, "usable: QorvelGen.exe would load \"%s\"" % board,
          "nothing for the driver", True),
+        # As the loader takes them: ".dll" added to a name without one; a bare
+        # name found in the folder the program starts in.
+        ("path without .dll", {bits: path(board[:-4])}, "usable: QorvelGen.exe would load \"%s\"" % board,
+         "nothing for the driver", True),
+        ("bare name in the start folder", {bits: path("VirtualBoard.dll")},
+         "usable: QorvelGen.exe would load \"", "nothing for the driver", True, own_board),
     ]
     if rig.other_board:
         rows.append(("other architecture, right in the other view", {bits: path(foreign), other: path(foreign)},
@@ -1512,13 +1518,18 @@ def qorvelcfg_checks_the_driver_as_the_program_finds_it(rig):
                      "use QorvelGen.exe of the win%d zip: the %d-bit view holds a driver that it loads"
                      % (other, other), False))
     try:
-        for number, (what, views, verdict, what_to_do, usable) in enumerate(rows, 1):
+        for number, (what, views, verdict, what_to_do, usable, *beside) in enumerate(rows, 1):
             set_driver_check_key(views)
             run = Run(rig, "driver-check-%d" % number, cfg="DeviceName = \"DriverCheck\"\r\nHelpPreDelay = 0\r\n")
+            for dll in beside:
+                shutil.copy(dll, run.dir)
+                verdict += windows_path(os.path.join(run.dir, os.path.basename(dll))) + "\""
             shown = subprocess.run([WINE, qorvelcfg, "show"], cwd=run.dir, stdout=subprocess.PIPE,
                                    stderr=subprocess.DEVNULL, timeout=60)
             text = shown.stdout.decode("utf-8")
-            lines = text.replace("\r\n", "\n").split("\n")
+            # One writer: UTF-8 with LF line ends throughout.
+            check("\r" not in text, "%s: CR in qorvelcfg's output %r" % (what, text))
+            lines = text.split("\n")
             check(shown.returncode == 0, "%s: qorvelcfg show exit %d" % (what, shown.returncode))
             driver = [line for line in lines if line.startswith("driver: ")]
             check(driver == ["driver: what the %d-bit QorvelGen.exe beside this tool would find" % bits],
@@ -1537,7 +1548,7 @@ def qorvelcfg_checks_the_driver_as_the_program_finds_it(rig):
                 run.start_panel()
                 check(run.log()[0]["op"] == "Create", "%s: the board's first call %r" % (what, run.log()[0]))
                 run.stop()
-                check(("    result for a %d-bit QorvelGen.exe: not usable: a %d-bit program cannot load a "
+                check(other not in views or ("    result for a %d-bit QorvelGen.exe: not usable: a %d-bit program cannot load a "
                        "%d-bit DLL" % (other, other, bits)) in lines, "%s: the other view %r" % (what, text))
             else:
                 check(run.start().wait_exit(15) == NO_PANEL_EXIT, "%s: the program's exit code" % what)

@@ -3,6 +3,7 @@
 // DLL's bytes. The DLL is only read, never loaded: loading runs its code.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -59,11 +60,84 @@ void ReadDriverFile(const std::wstring& path, DriverView& view) {
     view.image = ReadPeImage(bytes.data(), bytes.size(), FactoryExportName);
 }
 
+std::wstring Folder(UINT(WINAPI* get)(LPWSTR, UINT)) {
+    wchar_t folder[MAX_PATH];
+    const DWORD length = get(folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
+}
+
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.find_last_of(L"\\/"));
+}
+
+bool StartsWithFolder(const std::wstring& path, const std::wstring& folder) {
+    return !folder.empty() && path.size() > folder.size() &&
+           (path[folder.size()] == L'\\' || path[folder.size()] == L'/') &&
+           CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+                                static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The system folder as a program of the view's bits sees it, named so that
+// this tool, of either bits, reads the very files there: a 64-bit tool finds
+// a 32-bit program's System32 in SysWOW64, a 32-bit one a 64-bit program's
+// in Sysnative (the name that bypasses its own redirection).
+std::wstring SystemFolderOf(int bits) {
+    const int own = sizeof(void*) == 8 ? 64 : 32;
+    if (bits == own) return Folder(GetSystemDirectoryW);
+    if (own == 64) return Folder(GetSystemWow64DirectoryW);
+    const std::wstring windows = Folder(GetWindowsDirectoryW);
+    return windows.empty() ? windows : windows + L"\\Sysnative";
+}
+
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The file LoadLibraryW would open for `path` in a program of `bits` bits
+// started in `start`: ".dll" added to a name without an extension; a bare
+// name searched for in the program's folder, the system folder, the Windows
+// folder, the start folder and the folders of PATH; another relative path
+// taken from the start folder; a path into the system folder read where that
+// program would find it.
+std::wstring ResolveAsTheLoader(std::wstring path, int bits, const std::wstring& start) {
+    const size_t name = path.find_last_of(L"\\/");
+    if (path.find(L'.', name == std::wstring::npos ? 0 : name) == std::wstring::npos) path += L".dll";
+    const bool absolute = (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) ||
+                          path.rfind(L"\\\\", 0) == 0;
+    if (absolute) {
+        const std::wstring system = Folder(GetSystemDirectoryW);
+        if (StartsWithFolder(path, system)) return SystemFolderOf(bits) + path.substr(system.size());
+        return path;
+    }
+    if (name != std::wstring::npos) return start + L"\\" + path;
+    std::vector<std::wstring> folders = {ProgramFolder(), SystemFolderOf(bits), Folder(GetWindowsDirectoryW),
+                                         start};
+    const DWORD pathLength = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    std::wstring searchPath(pathLength, L'\0');
+    if (pathLength > 0 && GetEnvironmentVariableW(L"PATH", searchPath.data(), pathLength) == pathLength - 1) {
+        searchPath.pop_back();
+        for (size_t at = 0; at <= searchPath.size();) {
+            const size_t end = std::min(searchPath.find(L';', at), searchPath.size());
+            if (end > at) folders.push_back(searchPath.substr(at, end - at));
+            at = end + 1;
+        }
+    }
+    for (const std::wstring& folder : folders) {
+        if (!folder.empty() && FileExists(folder + L"\\" + path)) return folder + L"\\" + path;
+    }
+    return start + L"\\" + path;
+}
+
 bool IsStringType(DWORD type) {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
-void ReadView(const std::wstring& keyPath, DriverView& view) {
+void ReadView(const std::wstring& keyPath, const std::wstring& start, DriverView& view) {
     const REGSAM access = KEY_READ | (view.bits == 64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY);
     HKEY key = nullptr;
     const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, access, &key);
@@ -88,10 +162,17 @@ void ReadView(const std::wstring& keyPath, DriverView& view) {
                 const size_t length = wcsnlen(text.data(), got / sizeof(wchar_t));
                 view.pathIsText = true;
                 view.pathType = type;
-                view.pathLength = length;
+                // The program reads at most 256 characters: a longer value
+                // fails there even where a NUL ends its text early.
+                view.pathLength =
+                    got > (MaxDriverPathLength + 1) * sizeof(wchar_t) ? got / sizeof(wchar_t) : length;
                 view.path = Utf8FromWide(text.data(), length);
-                if (type == REG_SZ && length <= MaxDriverPathLength)
-                    ReadDriverFile(std::wstring(text.data(), length), view);
+                if (type == REG_SZ && view.pathLength <= MaxDriverPathLength) {
+                    const std::wstring registered(text.data(), length);
+                    const std::wstring file = ResolveAsTheLoader(registered, view.bits, start);
+                    if (file != registered) view.resolved = Utf8FromWide(file.data(), file.size());
+                    ReadDriverFile(file, view);
+                }
             }
         }
     }
@@ -107,7 +188,8 @@ bool HasSixtyFourBitView() {
 
 }  // namespace
 
-bool InspectDriverViews(const char* deviceName, DriverView& own, DriverView& other) {
+bool InspectDriverViews(const char* deviceName, const char* startDirectory, DriverView& own,
+                        DriverView& other) {
     char keyPath[256];
     BuildDriverKeyPath(deviceName, keyPath, sizeof keyPath);
     // The device name is the program's code page 1251 text, whatever the
@@ -118,8 +200,17 @@ bool InspectDriverViews(const char* deviceName, DriverView& own, DriverView& oth
     own.bits = sizeof(void*) == 8 ? 64 : 32;
     other.bits = own.bits == 64 ? 32 : 64;
     other.exists = other.bits == 32 || HasSixtyFourBitView();
-    ReadView(key, own);
-    if (other.exists) ReadView(key, other);
+    // The start folder whole, as the loader would take it.
+    const std::wstring given = WideFrom(startDirectory, CP_ACP);
+    const DWORD length = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    std::wstring start(length, L'\0');
+    if (length > 0 && GetFullPathNameW(given.c_str(), length, start.data(), nullptr) == length - 1)
+        start.pop_back();
+    else
+        start = given;
+    while (start.size() > 3 && (start.back() == L'\\' || start.back() == L'/')) start.pop_back();
+    ReadView(key, start, own);
+    if (other.exists) ReadView(key, start, other);
     return true;
 }
 
@@ -127,7 +218,11 @@ std::string DisplayText1251(const char* text) {
     return Utf8From1251(text);
 }
 
+std::string DisplayTextOfSystem(const char* text) {
+    const std::wstring wide = WideFrom(text, CP_ACP);
+    return Utf8FromWide(wide.data(), wide.size());
+}
+
 void PrintText(const std::string& text) {
-    std::fflush(stdout);  // what qorvelcfg printed before, through the C runtime
     Print(OutputStream::Standard, text, Utf8);
 }
