@@ -201,7 +201,7 @@ bool VoltsToCode(const std::string& option, double volts, double dacRange, int32
         return true;
     }
     char text[256];
-    std::snprintf(text, sizeof text, "%s: %g V is outside %.4f to %.4f V (DACRange %g V)", option.c_str(),
+    std::snprintf(text, sizeof text, "%s: %g V is outside %g to %.4f V (DACRange %g V)", option.c_str(),
                   volts, lowest * perCode, MaxAmplitudeCode * perCode, dacRange);
     problem = text;
     return false;
