@@ -29,7 +29,7 @@ std::string Quoted(std::string_view field) {
 }
 
 // A number as a spreadsheet writes it: an optional sign, decimals with a
-// point (or, with semicolons between the fields, a comma), an exponent.
+// point (or, where the decimal mark is a comma, a comma), an exponent.
 bool ParseNumber(std::string_view field, bool decimalComma, double& value) {
     field = Trimmed(field);
     if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
@@ -89,9 +89,11 @@ bool ReadCsvBlock(std::string_view text, FileUnits units, FileBlock& block, std:
     block = FileBlock{};
     block.units = units;
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    // A spreadsheet that writes a decimal comma separates its fields by semicolons.
-    const bool semicolons = text.find(';') != std::string_view::npos;
-    const char separator = semicolons ? ';' : ',';
+    // A spreadsheet that writes a decimal comma separates its fields by
+    // semicolons; it writes one column with no separator at all, so where a
+    // header names one column the commas below it are decimal marks.
+    bool decimalComma = text.find(';') != std::string_view::npos;
+    char separator = decimalComma ? ';' : ',';
     bool headerAllowed = true;
     size_t row = 0;
     for (size_t start = 0; start < text.size();) {
@@ -109,8 +111,12 @@ bool ReadCsvBlock(std::string_view text, FileUnits units, FileBlock& block, std:
             from = next + 1;
         }
         double values[2] = {};
-        if (!ParseNumber(fields[0], semicolons, values[0]) && headerAllowed) {
+        if (!ParseNumber(fields[0], decimalComma, values[0]) && headerAllowed) {
             headerAllowed = false;  // the first row names its columns
+            if (fields.size() == 1 && separator == ',') {
+                decimalComma = true;
+                separator = '\0';
+            }
             continue;
         }
         headerAllowed = false;
@@ -128,10 +134,10 @@ bool ReadCsvBlock(std::string_view text, FileUnits units, FileBlock& block, std:
             return false;
         }
         for (int column = 0; column < block.columns; ++column) {
-            if (ParseNumber(fields[column], semicolons, values[column])) continue;
+            if (ParseNumber(fields[column], decimalComma, values[column])) continue;
             problem = where + ", column " + std::to_string(column + 1) + ": " +
                       Quoted(Trimmed(fields[column])) + " is not a number" +
-                      (semicolons ? " (with semicolons the decimal mark is a comma)" : "");
+                      (decimalComma ? " (the decimal mark is a comma here)" : "");
             return false;
         }
         if (block.Rows() == size_t(SamplePairs)) {

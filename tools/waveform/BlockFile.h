@@ -40,7 +40,9 @@ FileKind KindOfFile(std::string_view bytes);
 // Reads CSV text: comma-separated with a decimal point, or, where the text
 // holds a semicolon, semicolon-separated with a decimal comma (a decimal
 // point is taken too). An optional header row (its first field not a
-// number), blank rows skipped. False, with what and where in problem.
+// number); one that names a single column in a text without semicolons
+// makes that one column of decimal commas. Blank rows are skipped. False,
+// with what and where in problem.
 bool ReadCsvBlock(std::string_view text, FileUnits units, FileBlock& block, std::string& problem);
 
 // A WAV file's format chunk, as it stands.

@@ -160,12 +160,16 @@ TEST(CsvBlock, ReadsWhatSpreadsheetsWriteAndSaysWhereItStops) {
          nullptr},
         {"volts\n\n 1.5e-1 \n+2\n\n-3.25\n4\n5\n", 5, 1, {0.15, 0}, nullptr},
         {"\"0,5\";\"1\"\n", 1, 2, {0.5, 1}, nullptr},
+        // One column of a spreadsheet with decimal commas: no separator at all,
+        // so only a header can tell it from two columns.
+        {"DAC1\r\n0,25\r\n-1,5\r\n", 2, 1, {0.25, 0}, nullptr},
+        {"0,25\n-1,5\n", 2, 2, {0, 25}, nullptr},  // without a header: two columns
         {"1,2\n3,4\n5,6\n", 0, 0, {}, "3 rows of values; a block needs 1000 or a number that divides 1000"},
         {"a;b\n1;2\nx;3\n",
          0,
          0,
          {},
-         "row 3, column 1: \"x\" is not a number (with semicolons the decimal mark is a comma)"},
+         "row 3, column 1: \"x\" is not a number (the decimal mark is a comma here)"},
         {"1,2\n1\n", 0, 0, {}, "row 2: 1 column where the rows above have 2"},
         {"1,2,3\n", 0, 0, {}, "row 1: 3 columns; a block file has one (DAC1) or two (DAC1, DAC2)"},
         {"1\n2,\n", 0, 0, {}, "row 2: 2 columns where the rows above have 1"},
