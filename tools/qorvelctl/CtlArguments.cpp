@@ -211,6 +211,8 @@ CtlParse ParseCtlArguments(int argc, const char* const* argv, CtlArguments& argu
     if (arguments.exact && !frequencies) return badArguments("--exact goes with --freq1 or --freq2");
     CLI::App* fileCommand = load->parsed() ? load : preview;
     arguments.unitsGiven = fileCommand->get_option("--units")->count() > 0;
+    if (shapes && (arguments.unitsGiven || fileCommand->get_option("--channel")->count() > 0))
+        return badArguments("--units and --channel go with a FILE");
     arguments.autoStartOn = onOff == "on";
     return {};
 }

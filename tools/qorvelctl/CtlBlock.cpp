@@ -1,7 +1,5 @@
 #include "CtlBlock.h"
 
-#include <cmath>
-
 #include "ScopePicture.h"
 
 namespace {
@@ -91,7 +89,6 @@ bool PlanCtlBlock(const CtlArguments& arguments, const FileBlock* file, double d
             const FrequencyPlan plan =
                 PlanFrequencies(asked, arguments.rateGiven ? std::optional(arguments.rate) : std::nullopt);
             planned.rate = plan.rate;
-            planned.exact = plan.exact;
             for (int channel = 0; channel < 2; ++channel) {
                 planned.askedHertz[channel] = asked[channel];
                 if (asked[channel]) planned.waves[channel].periods = plan.periods[channel];

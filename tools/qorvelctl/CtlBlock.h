@@ -17,7 +17,6 @@ struct CtlBlock {
     ChannelWave waves[2];                 // the shapes; for a file, unused
     std::optional<double> askedHertz[2];  // --freqN
     int32_t rate = 0;                     // the rate to apply
-    bool exact = true;                    // every asked frequency plays exactly (at the rate asked for)
     int32_t filePeriods = 0;              // a file's rows repeat this often in the block
     BlockSamples samples{};
     SampleBlock block{};
