@@ -1564,6 +1564,11 @@ CTL_ATTACH_FAILED = 254  # -2, as the shell sees it
 SCOPE_CHANNEL = re.compile(r"  DAC(\d): amplitude code (-?\d+), peak (\S+) V, frequency (\S+) Hz")
 
 
+# What --json says of a sine from phase 0 without an offset, beside its
+# amplitude, periods and frequency.
+SINE_JSON = {"shape": "sine", "offset": 0, "offsetVolts": 0.0, "phase": 0.0, "duty": None}
+
+
 def ctl_ok(run, *args, cwd=None):
     """qorvelctl's standard output after a run that must succeed."""
     rc, out, err = run.ctl(*args, cwd=cwd)
@@ -1571,15 +1576,21 @@ def ctl_ok(run, *args, cwd=None):
     return out
 
 
-def scope(rig, run):
-    """boardscope's summary of this run's board log: per run, each DAC's
-    (code, peak volts, frequency)."""
+def scope_summary(rig, run):
+    """boardscope's summary of this run's board log, as it prints it."""
     check(os.path.exists(rig.boardscope), "no boardscope at %s (the host build)" % rig.boardscope)
     result = subprocess.run([rig.boardscope, run.log_path], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                             timeout=60)
     text = result.stdout.decode()
     check(result.returncode == 0, "boardscope: exit %d, %s" % (result.returncode, text))
     print("     boardscope %s:\n       %s" % (run.log_path, text.strip().replace("\n", "\n       ")))
+    return text
+
+
+def scope(rig, run):
+    """boardscope's summary of this run's board log: per run, each DAC's
+    (code, peak volts, frequency)."""
+    text = scope_summary(rig, run)
     channels = [(int(c), int(code), float(volts), float(hz)) for c, code, volts, hz in SCOPE_CHANNEL.findall(text)]
     return [{c: (code, volts, hz) for c, code, volts, hz in channels[i:i + 2]} for i in range(0, len(channels), 2)]
 
@@ -1637,8 +1648,9 @@ def ctl_play_writes_the_panels_block_and_plays_it(rig):
     result = json.loads(ctl_ok(run, "play", "--volts1", "2.5", "--json"))
     check(result == {"command": "play", "result": "done", "exit": 0, "rateRequested": 1000, "rate": 1000.0,
                      "device": {"name": "QorvelE", "number": 1, "serial": 100417, "adcRange": 10.0, "dacRange": 10.0},
-                     "channels": [{"amplitude": 8192, "volts": 2.5, "periods": 3, "frequency": 3.0},
-                                  {"amplitude": 200, "volts": 200 * 10 / 32768, "periods": 4, "frequency": 4.0}]},
+                     "channels": [dict(SINE_JSON, amplitude=8192, volts=2.5, peakToPeak=5.0, periods=3, frequency=3.0),
+                                  dict(SINE_JSON, amplitude=200, volts=200 * 10 / 32768, peakToPeak=400 * 10 / 32768,
+                                       periods=4, frequency=4.0)]},
           "play --json %r" % result)
     check_block([e for e in run.log() if request(e) == ("write",)][0], 8192, 3, 200, 4)
     played = scope(rig, run)
@@ -1720,7 +1732,10 @@ def ctl_bad_arguments_send_nothing(rig):
                         (["play", "--rate", "0"], "--rate"), (["play", "--rate", "50001"], "--rate"),
                         (["play", "--rate", "1.5"], "--rate"), (["play", "--amp2", "32768"], "--amp2"),
                         (["play", "--amp1", "-1"], "--amp1"), (["play", "--periods1", "0"], "--periods1"),
-                        (["play", "--periods2", "21"], "--periods2"),
+                        (["play", "--periods2", "500"], "--periods2"), (["preview", "--svg", "x.svg", "--units", "codes"], "--units and --channel go with a FILE"),
+                        (["play", "--shape1", "sine", "--duty1", "20"], "--duty1 goes with --shape1 square"),
+                        (["play", "--exact"], "--exact goes with --freq1"), (["play", "--freq1", "0"], "--freq1"),
+                        (["play", "--phase2", "361"], "--phase2"), (["load"], "FILE"),
                         (["play", "--amp1", "5", "--volts1", "1"], "--volts1"),
                         (["play", "--volts1", "10"], "--volts1: 10 V is outside 0 to 9.9997 V"),
                         (["play", "--volts2", "-1"], "--volts2"), (["rate"], "HZ"), (["rate", "fast"], "HZ"),
@@ -1729,13 +1744,14 @@ def ctl_bad_arguments_send_nothing(rig):
         rc, out, err = run.ctl(*args)
         check(rc == 2, "%s: exit %d, %r" % (args, rc, err))
         check(named in err, "%s: standard error %r does not name %r" % (args, err, named))
-    rc, out, err = run.ctl("--json", "play", "--periods1", "21")
+    rc, out, err = run.ctl("--json", "play", "--periods1", "500")
     result = json.loads(out)
     check(rc == 2 and result["exit"] == 2 and "--periods1" in result["message"], "--json %r" % result)
     check([e for e in run.log() if e["op"] == "Setup"] == [], "requests %r" % run.requests())
     check(run.read_file("QorvelGen.sav") == sav, "QorvelGen.sav changed")
     out = ctl_ok(run, "--help")
-    for documented in ("status", "play", "rate", "stop", "autostart", "--dir", "--json", "--save", "Exit codes",
+    for documented in ("status", "play", "load", "preview", "rate", "stop", "autostart", "--dir", "--json", "--save",
+                       "Exit codes",
                        "  2 ", "  -2 ", "  3 "):
         check(documented in out, "--help does not mention %r" % documented)
 
@@ -1776,6 +1792,182 @@ def ctl_driver_faults_are_caught(rig):
         check(run.requests() == expected, "%s: requests %r" % (what, run.requests()))
         check(run.log()[-1]["op"] == "Release", "%s: the device was not released" % what)
         check(run.crash_debuggers() == [], "%s: the crash debugger started" % what)
+
+
+def half_away(x):
+    return int(x + 0.5) if x >= 0 else -int(-x + 0.5)
+
+
+def phasor_sine(amplitude, periods, phase=0.0):
+    """A channel by the panel's recurrence, started at the phase: the sine
+    qorvelctl must write value for value."""
+    theta = periods * 0.006283185307179587
+    step_c, step_s = math.cos(theta), math.sin(theta)
+    radians = phase * (math.pi / 180.0)
+    c, s = (math.cos(radians), math.sin(radians)) if phase else (1.0, 0.0)
+    samples = []
+    for _ in range(1000):
+        samples.append(half_away(amplitude * s))
+        c, s = c * step_c - s * step_s, c * step_s + s * step_c
+    return samples
+
+
+def shape_samples(shape, amplitude, periods, phase=0.0, offset=0, duty=50.0):
+    """A channel from its shape's formula: x is where sample i falls in its
+    period, from 0 to 1."""
+    samples = []
+    for i in range(1000):
+        turns = (periods * i % 1000) / 1000 + phase / 360
+        x = turns - math.floor(turns)
+        f = {"sine": lambda: math.sin(2 * math.pi * x),
+             "square": lambda: 1.0 if x < duty / 100 else -1.0,
+             "triangle": lambda: 4 * x if x < 0.25 else 2 - 4 * x if x < 0.75 else 4 * x - 4,
+             "ramp": lambda: 2 * x if x < 0.5 else 2 * x - 2,
+             "dc": lambda: 0.0}[shape]()
+        samples.append(half_away(amplitude * f) + offset)
+    return samples
+
+
+def the_write(run):
+    writes = [e for e in run.log() if request(e) == ("write",)]
+    check(len(writes) == 1, "%d writes" % len(writes))
+    check(writes[0]["count"] == 2048 and writes[0]["buffer"][2000:] == [0] * 48, "the block's layout")
+    return writes[0]["buffer"]
+
+
+def svg_traces(path):
+    """The samples a scope picture's two traces show, read back from its
+    points: 0 V at y 280, full scale 200 pixels above."""
+    with open(path) as f:
+        text = f.read()
+    traces = []
+    for dac in ("dac1", "dac2"):
+        points = re.search(r'id="%s"[^>]*points="([^"]*)"' % dac, text).group(1).split()
+        traces.append([round((280 - float(p.split(",")[1])) * 32768 / 200) for p in points])
+    return traces
+
+
+@case
+def ctl_shapes_phase_and_frequencies_play_as_asked(rig):
+    # Each row: the arguments, the rate, each channel's expected samples
+    # (exact, or from its formula within one code), what the text must say.
+    rows = (
+        (("--amp1", 32767, "--periods1", 13, "--amp2", 12345, "--periods2", 499), 1000,
+         ("exact", phasor_sine(32767, 13)), ("exact", phasor_sine(12345, 499)), None),
+        (("--rate", 20000, "--shape1", "square", "--duty1", 10, "--amp1", 20000, "--periods1", 20, "--shape2",
+          "triangle", "--amp2", 30000, "--periods2", 7, "--phase2", 45, "--offset-code2", 1000), 20000,
+         ("near", shape_samples("square", 20000, 20, duty=10)),
+         ("near", shape_samples("triangle", 30000, 7, 45, 1000)), "(20 periods, square, duty 10 %)"),
+        (("--shape1", "ramp", "--vpp1", 10, "--periods1", 3, "--phase1", -30, "--shape2", "dc", "--offset2", -2.5),
+         1000, ("near", shape_samples("ramp", 16384, 3, -30)), ("near", [-8192] * 1000), "offset -2.50v [-8192]"),
+        # A sine and a cosine at 1 kHz.
+        (("--freq1", 1000, "--amp1", 16384, "--freq2", 1000, "--phase2", 90, "--amp2", 16384), 50000,
+         ("exact", phasor_sine(16384, 20)), ("exact", phasor_sine(16384, 20, 90)), "(20 periods, phase 90\u00b0)"),
+        (("--freq1", 440, "--amp1", 10000), 44000, ("exact", phasor_sine(10000, 10)), ("exact", [0] * 1000),
+         "DAC1     3.05v [10000] 440.00Hz  (10 periods)"),
+        # 440 Hz has no whole periods at 30 kHz: 15 periods play 450 Hz.
+        (("--rate", 30000, "--freq1", 440, "--amp1", 10000), 30000, ("exact", phasor_sine(10000, 15)),
+         ("exact", [0] * 1000), "note    DAC1: 440 Hz asked, 450 Hz plays (error +10 Hz, 2.2727 %)"),
+    )
+    for number, (args, rate, dac1, dac2, said) in enumerate(rows):
+        run = Run(rig, "ctl-shapes-%d" % number)
+        out = ctl_ok(run, "play", *args)
+        what = " ".join(map(str, args))
+        check(run.requests() == [("rate", float(rate)), ("stop",), ("write",), ("stop",), ("run", float(rate))],
+              "%s: requests %r" % (what, run.requests()))
+        block = the_write(run)
+        for index, (how, want) in enumerate((dac1, dac2)):
+            got = channel(block, index)
+            worst = max(abs(a - b) for a, b in zip(got, want))
+            check(worst == 0 if how == "exact" else worst <= 1,
+                  "%s: DAC%d is %d codes off its expected samples" % (what, index + 1, worst))
+        if "square" in args:  # 10 % of each 50-sample period high
+            high = [sum(1 for v in channel(block, 0)[p * 50:p * 50 + 50] if v > 0) for p in range(20)]
+            check(high == [5] * 20, "%s: high samples a period %r" % (what, high))
+        check(said is None or said in out, "%s: printed %r" % (what, out))
+        if "--phase2" in args and "--freq2" in args:
+            summary = scope_summary(rig, run)
+            check("  DAC2 against DAC1: phase 90 degrees\n" in summary, "boardscope measured %r" % summary)
+    # JSON of the inexact one, and --exact refusing it before anything is sent.
+    run = Run(rig, "ctl-freq-exact")
+    result = json.loads(ctl_ok(run, "--json", "play", "--rate", 30000, "--freq1", 440))
+    dac1 = result["channels"][0]
+    check((dac1["periods"], dac1["frequency"], dac1["frequencyAsked"], dac1["frequencyError"]) == (15, 450.0, 440.0, 10.0),
+          "--json %r" % dac1)
+    run.set_mark()
+    rc, out, err = run.ctl("play", "--rate", 30000, "--freq1", 440, "--exact")
+    check(rc == 2 and "the nearest is 450 Hz (15 periods at 30000 Hz)" in err, "--exact: exit %d, %r" % (rc, err))
+    check(run.new_requests() == [], "--exact: requests %r" % run.new_requests())
+
+
+@case
+def ctl_files_and_the_preview_are_the_block_written(rig):
+    run = Run(rig, "ctl-files")
+    # A spreadsheet on a Russian system: semicolons, decimal commas, a header.
+    volts = [(round(2.5 * math.sin(2 * math.pi * i / 250), 3), round(-5 + i / 25, 3)) for i in range(250)]
+    run.write_file("sheet.csv", ("ЦАП1;ЦАП2\r\n" + "".join(
+        ("%s;%s\r\n" % (a, b)).replace(".", ",") for a, b in volts)).encode("cp1251"))
+    codes = [half_away(v * 32768 / 10) for pair in volts for v in pair]
+    out = ctl_ok(run, "load", "sheet.csv", "--rate", 25000)
+    check(run.requests() == [("rate", 25000.0), ("stop",), ("write",), ("stop",), ("run", 25000.0)],
+          "csv: requests %r" % run.requests())
+    check(the_write(run)[:2000] == codes * 4, "the CSV's block differs from its values")
+    check("100.00Hz  (4 cycles of the file" in out, "csv: printed %r" % out)
+
+    # A stereo 16-bit WAV: its rate, its frames as they stand.
+    frames = [(int(12000 * math.sin(2 * math.pi * i / 100)), i * 600 - 30000) for i in range(100)]
+    with contextlib.closing(__import__("wave").open(os.path.join(run.dir, "tone.wav"), "wb")) as wav:
+        wav.setnchannels(2)
+        wav.setsampwidth(2)
+        wav.setframerate(10000)
+        wav.writeframes(b"".join(struct.pack("<hh", a, b) for a, b in frames))
+    wav_run = Run(rig, "ctl-files-wav")
+    shutil.copy(os.path.join(run.dir, "tone.wav"), wav_run.dir)
+    ctl_ok(wav_run, "load", "tone.wav")
+    check(wav_run.requests()[0] == ("rate", 10000.0), "wav: requests %r" % wav_run.requests())
+    check(the_write(wav_run)[:2000] == [v for pair in frames for v in pair] * 10, "the WAV's block differs")
+
+    # The preview of play is the block play writes; preview alone sends nothing.
+    shapes = ("--freq1", 1000, "--amp1", 20000, "--shape2", "square", "--duty2", 25, "--amp2", 16000,
+              "--freq2", 500, "--offset2", -1)
+    preview_run = Run(rig, "ctl-preview")
+    ctl_ok(preview_run, "play", *shapes, "--preview", "play.svg")
+    block = the_write(preview_run)
+    ctl_ok(preview_run, "preview", *shapes, "--svg", "alone.svg")
+    check(len(setups(preview_run.log())) == 5, "preview sent requests: %r" % preview_run.requests())
+    for name in ("play.svg", "alone.svg"):
+        traces = svg_traces(os.path.join(preview_run.dir, name))
+        check(traces == [channel(block, 0), channel(block, 1)], "%s: its traces differ from the block" % name)
+
+
+@case
+def ctl_bad_files_and_clipping_send_nothing(rig):
+    # With the range in the configuration, every refusal comes before the
+    # board is attached: the board is never even created.
+    run = Run(rig, "ctl-refusals", cfg=QUIET_CFG + "DACRange = 10\r\n")
+    run.write_file("letters.csv", b"1;2\r\n3;abc\r\n")
+    run.write_file("three.csv", b"1\n2\n3\n")
+    run.write_file("wide.csv", b"1,2,3\n")
+    run.write_file("high.csv", b"volts\n" + b"1\n" * 99 + b"12\n")
+    run.write_file("binary.dat", bytes(range(16)))
+    run.write_file("eight.wav", b"RIFF\x2c\x00\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x01\x00\x40\x1f\x00\x00"
+                   b"\x40\x1f\x00\x00\x01\x00\x08\x00data\x08\x00\x00\x00" + bytes(8))
+    for args, said in (
+            (("load", "nowhere.csv"), "nowhere.csv: cannot be read"),
+            (("load", "letters.csv"), "letters.csv: row 2, column 2: \"abc\" is not a number"),
+            (("load", "three.csv"), "three.csv: 3 rows of values; a block needs 1000 or a number that divides 1000"),
+            (("load", "wide.csv"), "wide.csv: row 1: 3 columns"),
+            (("load", "high.csv"), "high.csv: row 101, column 1: 12 V is outside -10 to 9.99969 V"),
+            (("load", "binary.dat"), "binary.dat: neither CSV text nor a WAV file"),
+            (("load", "eight.wav"), "eight.wav: a WAV of 8-bit integer PCM"),
+            (("play", "--amp1", 30000, "--offset-code1", 5000), "DAC1: sample 189 would be 32823, 56 above 32767"),
+            (("play", "--shape2", "square", "--amp2", 32767, "--offset2", -0.001),
+             "DAC2: sample 500 would be -32770, 2 below -32768"),
+            (("play", "--shape1", "triangle", "--periods1", 25, "--save"), "--save: QorvelGen.sav keeps only")):
+        rc, out, err = run.ctl(*args)
+        check(rc == 2 and said in err and "nothing was sent" in err, "%s: exit %d, %r" % (args, rc, err))
+    check(run.log() == [], "the board was asked %r" % [e["op"] for e in run.log()])
+    check(run.read_file("QorvelGen.sav") is None, "QorvelGen.sav written")
 
 
 def main():

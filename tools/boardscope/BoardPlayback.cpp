@@ -211,39 +211,10 @@ Playback ReadPlayback(std::istream& log) {
     return builder.Done();
 }
 
-std::string Decimal(double value, int maxFraction) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", maxFraction, value);
-    std::string result = text;
-    if (result.find('.') != std::string::npos) {
-        result.erase(result.find_last_not_of('0') + 1);
-        if (result.back() == '.') result.pop_back();
-    }
-    return result == "-0" ? "0" : result;
-}
-
 const BoardRun& LastPlayedRun(const Playback& playback) {
     for (auto run = playback.runs.rbegin(); run != playback.runs.rend(); ++run)
         if (run->DurationMs() > 0) return *run;
     return playback.runs.back();
-}
-
-double CodeToVolts(int code, double rangeVolts) {
-    return code * rangeVolts / 32768.0;
-}
-
-ChannelMeasurement MeasureChannel(const BoardRun& run, int channel) {
-    ChannelMeasurement m;
-    const size_t pairs = run.Pairs();
-    for (size_t i = 0; i < pairs; ++i) {
-        const int value = run.Value(channel, i);
-        m.peakCode = std::max(m.peakCode, std::abs(value));
-        // The cycle repeats, so the last pair precedes the first.
-        if (run.Value(channel, (i + pairs - 1) % pairs) < 0 && value >= 0) ++m.risingCrossings;
-    }
-    m.peakVolts = CodeToVolts(m.peakCode, run.rangeVolts);
-    m.frequency = m.risingCrossings * run.rate / double(pairs);
-    return m;
 }
 
 WavPlan PlanWav(const BoardRun& run, double maxSeconds) {

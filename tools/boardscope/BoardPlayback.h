@@ -17,8 +17,7 @@
 #include <string>
 #include <vector>
 
-// The full-scale volts when the log holds no answer for item 53.
-constexpr double DefaultRangeVolts = 10.0;
+#include "ScopePicture.h"
 
 // A log that cannot be played: the message names the line where it can.
 class LogError : public std::runtime_error {
@@ -28,20 +27,17 @@ public:
 
 enum class RunEnd { Stop, NextRun, Release, NewDevice, EndOfLog };
 
-struct BoardRun {
+// One run; its cycle holds the range the board answered for item 53
+// (DefaultRangeVolts without an answer).
+struct BoardRun : PlayedCycle {
     size_t line = 0;       // the run request's line, from 1
     size_t blockLine = 0;  // the write it plays
     int64_t start = 0;     // milliseconds since the device's Create
     int64_t end = 0;
     RunEnd endedBy = RunEnd::EndOfLog;
     size_t endLine = 0;  // 0 when the log ends first
-    double rate = 0.0;   // board samples (pairs) per second
-    double rangeVolts = DefaultRangeVolts;
-    std::vector<int16_t> cycle;  // one cycle, pairs interleaved, DAC1 first
 
-    size_t Pairs() const { return cycle.size() / 2; }
     int64_t DurationMs() const { return end - start; }
-    int16_t Value(int channel, size_t pair) const { return cycle[2 * pair + channel]; }
 };
 
 struct AutoStartRequest {
@@ -69,21 +65,6 @@ Playback ReadPlayback(std::istream& log);
 // millisecond (the program's stop-and-run sequences leave runs of 0 ms
 // before a write), else the last of all.
 const BoardRun& LastPlayedRun(const Playback& playback);
-
-struct ChannelMeasurement {
-    int peakCode = 0;         // largest |value| in the cycle
-    double peakVolts = 0.0;   // peakCode × range / 32768
-    int risingCrossings = 0;  // negative to non-negative, once round the cycle
-    double frequency = 0.0;   // risingCrossings × rate / pairs
-};
-
-// channel 0 is DAC1, 1 is DAC2.
-ChannelMeasurement MeasureChannel(const BoardRun& run, int channel);
-
-double CodeToVolts(int code, double rangeVolts);
-
-// At most maxFraction decimals, trailing zeros dropped: "20000", "999.5".
-std::string Decimal(double value, int maxFraction);
 
 // What a 16-bit WAV file of a run holds: the board's samples one per frame,
 // the header rate the nearest whole hertz.

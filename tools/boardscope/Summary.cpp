@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -23,13 +24,21 @@ std::string RunText(size_t number, const BoardRun& run) {
                        Ending(run) + ", rate " + Decimal(run.rate, 3) + " Hz, " +
                        std::to_string(run.Pairs()) + " pairs written on line " +
                        std::to_string(run.blockLine) + ", full scale " + Decimal(run.rangeVolts, 3) + " V\n";
+    ChannelMeasurement m[2];
     for (int channel = 0; channel < 2; ++channel) {
-        const ChannelMeasurement m = MeasureChannel(run, channel);
-        text += "  DAC" + std::to_string(channel + 1) + ": amplitude code " + std::to_string(m.peakCode) +
-                ", peak " + Decimal(m.peakVolts, 3) + " V, frequency " + Decimal(m.frequency, 4) + " Hz (" +
-                std::to_string(m.risingCrossings) + (m.risingCrossings == 1 ? " period" : " periods") +
-                " a cycle)\n";
+        m[channel] = MeasureChannel(run, channel);
+        const ChannelMeasurement& c = m[channel];
+        text += "  DAC" + std::to_string(channel + 1) + ": amplitude code " + std::to_string(c.peakCode) +
+                ", peak " + Decimal(c.peakVolts, 3) + " V, frequency " + Decimal(c.frequency, 4) + " Hz (" +
+                std::to_string(c.periods) + (c.periods == 1 ? " period" : " periods") +
+                " a cycle); highest " + std::to_string(c.highest) + " (" +
+                Decimal(CodeToVolts(c.highest, run.rangeVolts), 3) + " V), lowest " +
+                std::to_string(c.lowest) + " (" + Decimal(CodeToVolts(c.lowest, run.rangeVolts), 3) +
+                " V), mean " + Decimal(c.mean, 2) + " (" + Decimal(c.mean * run.rangeVolts / 32768.0, 3) +
+                " V)\n";
     }
+    if (const std::optional<double> phase = RelativePhase(m[0], m[1]))
+        text += "  DAC2 against DAC1: phase " + Decimal(*phase, 1) + " degrees\n";
     return text;
 }
 

@@ -135,7 +135,11 @@ int main(int argc, char** argv) {
     }
     try {
         if (arguments.svg) {
-            WriteOutput(*arguments.svg, [&] { WriteText(*arguments.svg, ScopeSvg(last)); });
+            const std::string caption = "run at " + std::to_string(last.start) + " ms, played " +
+                                        std::to_string(last.DurationMs()) + " ms; two cycles of " +
+                                        std::to_string(last.Pairs()) + " pairs, full scale " +
+                                        Decimal(last.rangeVolts, 3) + " V";
+            WriteOutput(*arguments.svg, [&] { WriteText(*arguments.svg, ScopeSvg(last, 2, caption)); });
             std::cout << "scope picture of run " << RunNumber(playback, last) << ": " << *arguments.svg
                       << "\n";
         }

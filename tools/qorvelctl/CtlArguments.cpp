@@ -2,9 +2,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
+#include "FrequencyPlan.h"
+#include "Waveform.h"
 #include "settings/SettingsValues.h"
 
 namespace {
@@ -15,28 +18,95 @@ constexpr char Footer[] =
     "QorvelGen.sav, else the panel's start values. QorvelGen.sav is written only\n"
     "with --save.\n"
     "\n"
+    "Waveforms (play, preview): per channel N (1 or 2) a shape (--shapeN sine,\n"
+    "square, triangle, ramp or dc), a peak (--ampN CODE, --voltsN V or --vppN V\n"
+    "peak to peak), --periodsN (1 to 499 in the block of 1000 pairs) or --freqN HZ,\n"
+    "a start phase --phaseN DEG, an offset --offsetN V or --offset-codeN CODE, and\n"
+    "for a square --dutyN PERCENT. --freq picks the highest rate whose whole\n"
+    "periods give every asked frequency exactly, else the nearest (the text says\n"
+    "its error; --exact refuses it); with --rate it picks the periods. A sample\n"
+    "beyond 16 bits is refused, never clipped. Sines from phase 0 without an\n"
+    "offset are the panel's block; --save keeps only such a block.\n"
+    "load FILE plays a CSV file (one or two columns, DAC1 and DAC2, an optional\n"
+    "header; comma-separated, or semicolons with a decimal comma; volts unless\n"
+    "--units codes or fraction) or a WAV file (16-, 24-, 32-bit integer or 32-bit\n"
+    "float, mono or stereo, at its own rate unless --rate), of 1000 rows or a\n"
+    "number that divides 1000, repeated to fill the block. preview draws the\n"
+    "block that would be written into an SVG file, without the board (the DAC\n"
+    "range from QorvelGen.cfg, else 10 V); --preview FILE draws it on play and load.\n"
+    "\n"
+    "Examples:\n"
+    "  qorvelctl play --freq1 1000 --volts1 5 --freq2 1000 --volts2 5 --phase2 90\n"
+    "  qorvelctl play --freq1 1000 --shape1 square --duty1 10 --volts1 2.5\n"
+    "  qorvelctl load table.csv --rate 20000 --preview table.svg\n"
+    "  qorvelctl preview --freq1 440 --shape1 triangle --amp1 20000 --svg tone.svg\n"
+    "\n"
     "Exit codes:\n"
     "  0   done\n"
-    "  2   bad arguments: the option and its range are named on standard error;\n"
-    "      nothing was sent to the board\n"
+    "  2   bad arguments, a file that holds no block, or a sample beyond 16 bits:\n"
+    "      what and where are named on standard error; nothing was sent to the board\n"
     "  -2  the board could not be attached (shown as 254 or 4294967294 by some\n"
     "      shells): the panel's message, if it has one, on standard error; no\n"
     "      request was sent. A board opened by another program answers so.\n"
     "  3   the driver faulted inside the write or run request; the fault was\n"
     "      caught, the board's state is unknown\n";
 
-void AddChannelOptions(CLI::App& play, CtlArguments& arguments, int channel) {
-    const std::string n = std::to_string(channel + 1);
+const std::string ChannelOptionNames[] = {"--shape", "--amp",   "--volts",  "--vpp",         "--periods",
+                                          "--freq",  "--phase", "--offset", "--offset-code", "--duty"};
+
+void AddChannelOptions(CLI::App& command, ChannelOptions& options, int channel) {
+    const std::string n = std::to_string(channel + 1), dac = "DAC" + n + " ";
+    command
+        .add_option("--shape" + n, options.shape, dac + "shape: sine (default), square, triangle, ramp, dc")
+        ->check(CLI::IsMember({"sine", "square", "triangle", "ramp", "dc"}));
     CLI::Option* code =
-        play.add_option("--amp" + n, arguments.amplitude[channel], "DAC" + n + " amplitude code, 0 to 32767")
+        command.add_option("--amp" + n, options.amplitude, dac + "peak as a code, 0 to 32767")
             ->check(CLI::Range(0, MaxAmplitudeCode));
     CLI::Option* volts =
-        play.add_option("--volts" + n, arguments.volts[channel],
-                        "DAC" + n + " amplitude in volts, 0 to the DAC range (instead of --amp" + n + ")");
-    code->excludes(volts);
-    play.add_option("--periods" + n, arguments.periods[channel],
-                    "DAC" + n + " sine periods per block, 1 to 20")
-        ->check(CLI::Range(1, MaxModeIndex + 1));
+        command.add_option("--volts" + n, options.volts, dac + "peak in volts, 0 to the DAC range")
+            ->check(CLI::NonNegativeNumber);
+    CLI::Option* peakToPeak = command
+                                  .add_option("--vpp" + n, options.peakToPeak,
+                                              dac + "peak to peak in volts, 0 to twice the DAC range")
+                                  ->check(CLI::NonNegativeNumber);
+    code->excludes(volts)->excludes(peakToPeak);
+    volts->excludes(peakToPeak);
+    CLI::Option* periods = command
+                               .add_option("--periods" + n, options.periods,
+                                           dac + "periods per block, 1 to " + std::to_string(MaxPeriods) +
+                                               " (the panel: 1 to 20)")
+                               ->check(CLI::Range(1, MaxPeriods));
+    command
+        .add_option("--freq" + n, options.frequency,
+                    dac + "frequency in Hz, 0.001 to 24950, instead of --periods" + n +
+                        ": picks the rate and the periods")
+        ->check(CLI::Range(LowestPlannedHertz, HighestPlannedHertz))
+        ->excludes(periods);
+    command.add_option("--phase" + n, options.phase, dac + "start phase in degrees, -360 to 360 (default 0)")
+        ->check(CLI::Range(-360.0, 360.0));
+    CLI::Option* offset = command.add_option("--offset" + n, options.offsetVolts, dac + "DC offset in volts")
+                              ->check(CLI::Number);
+    command.add_option("--offset-code" + n, options.offsetCode, dac + "DC offset as a code, -32768 to 32767")
+        ->check(CLI::Range(-32768, 32767))
+        ->excludes(offset);
+    command
+        .add_option("--duty" + n, options.duty, dac + "square: percent of the period that is high, 1 to 99")
+        ->check(CLI::Range(1.0, 99.0));
+}
+
+// The given-ness of a channel's options, once parsed.
+std::string TakeChannelOptions(CLI::App& command, ChannelOptions& options, int channel) {
+    const std::string n = std::to_string(channel + 1);
+    const auto given = [&](const char* name) { return command.get_option(name + n)->count() > 0; };
+    options.amplitudeGiven = given("--amp");
+    options.voltsGiven = given("--volts");
+    options.peakToPeakGiven = given("--vpp");
+    options.periodsGiven = given("--periods");
+    options.frequencyGiven = given("--freq");
+    options.offsetVoltsGiven = given("--offset");
+    if (given("--duty") && options.shape != "square")
+        return "--duty" + n + " goes with --shape" + n + " square";
+    return "";
 }
 
 CLI::Option* AddRateOption(CLI::App& command, CtlArguments& arguments) {
@@ -59,10 +129,33 @@ CtlParse ParseCtlArguments(int argc, const char* const* argv, CtlArguments& argu
 
     CLI::App* status =
         app.add_subcommand("status", "device name, number, serial, ranges and presence; no request");
-    CLI::App* play =
-        app.add_subcommand("play", "apply the rate, write the panel's block for these values, run it");
-    CLI::Option* playRate = AddRateOption(*play, arguments);
-    for (int channel = 0; channel < 2; ++channel) AddChannelOptions(*play, arguments, channel);
+    CLI::App* play = app.add_subcommand(
+        "play", "apply the rate, write the block of these shapes (the panel's sines by default), run it");
+    CLI::App* load =
+        app.add_subcommand("load", "apply the rate, write a block from a CSV or WAV file, run it");
+    CLI::App* preview = app.add_subcommand(
+        "preview", "draw the block that play (or load, given a FILE) would write; no board");
+    load->add_option("FILE", arguments.file, "CSV (one or two columns) or WAV (mono or stereo)")->required();
+    preview->add_option("FILE", arguments.file, "a CSV or WAV file, as for load; without it, play's shapes");
+    CLI::Option* rateOptions[3];
+    CLI::App* writing[3] = {play, load, preview};
+    for (int i = 0; i < 3; ++i) rateOptions[i] = AddRateOption(*writing[i], arguments);
+    for (CLI::App* shapes : {play, preview}) {
+        for (int channel = 0; channel < 2; ++channel)
+            AddChannelOptions(*shapes, arguments.channels[channel], channel);
+        shapes->add_flag("--exact", arguments.exact, "refuse a --freq that no rate and periods give exactly");
+    }
+    for (CLI::App* file : {load, preview}) {
+        file->add_option("--units", arguments.units,
+                         "a CSV file's values: volts (default), codes, fraction (-1 to 1)")
+            ->check(CLI::IsMember({"volts", "codes", "fraction"}));
+        file->add_option("--channel", arguments.channel,
+                         "the DAC of a one-column file or a mono WAV: 1 (default) or 2")
+            ->check(CLI::Range(1, 2));
+    }
+    for (CLI::App* drawing : {play, load})
+        drawing->add_option("--preview", arguments.picture, "also draw the block written into this SVG file");
+    preview->add_option("--svg", arguments.picture, "the SVG file to draw into")->required();
     CLI::App* rate =
         app.add_subcommand("rate", "apply a sampling frequency; with --run, run the block in the board");
     rate->add_option("HZ", arguments.rate, "sampling frequency in Hz, 1 to 50000")
@@ -90,35 +183,51 @@ CtlParse ParseCtlArguments(int argc, const char* const* argv, CtlArguments& argu
         return badArguments(error.what());
     }
     if (app.get_subcommands().empty())
-        return badArguments("a command is needed: status, play, rate, stop or autostart");
+        return badArguments("a command is needed: status, play, load, preview, rate, stop or autostart");
 
-    arguments.command = status->parsed() ? CtlCommand::Status
-                        : play->parsed() ? CtlCommand::Play
-                        : rate->parsed() ? CtlCommand::Rate
-                        : stop->parsed() ? CtlCommand::Stop
-                                         : CtlCommand::AutoStart;
-    arguments.rateGiven = rate->parsed() || playRate->count() > 0 || autoStartRate->count() > 0;
-    for (int channel = 0; channel < 2; ++channel) {
-        const std::string n = std::to_string(channel + 1);
-        arguments.amplitudeGiven[channel] = play->get_option("--amp" + n)->count() > 0;
-        arguments.voltsGiven[channel] = play->get_option("--volts" + n)->count() > 0;
-        arguments.periodsGiven[channel] = play->get_option("--periods" + n)->count() > 0;
+    arguments.command = status->parsed()    ? CtlCommand::Status
+                        : play->parsed()    ? CtlCommand::Play
+                        : load->parsed()    ? CtlCommand::Load
+                        : preview->parsed() ? CtlCommand::Preview
+                        : rate->parsed()    ? CtlCommand::Rate
+                        : stop->parsed()    ? CtlCommand::Stop
+                                            : CtlCommand::AutoStart;
+    arguments.rateGiven = rate->parsed() || autoStartRate->count() > 0;
+    for (CLI::Option* option : rateOptions) arguments.rateGiven = arguments.rateGiven || option->count() > 0;
+    const bool shapes = play->parsed() || (preview->parsed() && arguments.file.empty());
+    CLI::App* shapesCommand = play->parsed() ? play : preview;
+    bool frequencies = false;
+    for (int channel = 0; channel < 2 && (play->parsed() || preview->parsed()); ++channel) {
+        const std::string problem = TakeChannelOptions(*shapesCommand, arguments.channels[channel], channel);
+        if (!problem.empty()) return badArguments(problem);
+        frequencies = frequencies || arguments.channels[channel].frequencyGiven;
+        if (!shapes &&
+            std::any_of(std::begin(ChannelOptionNames), std::end(ChannelOptionNames),
+                        [&](const std::string& name) {
+                            return shapesCommand->get_option(name + std::to_string(channel + 1))->count() > 0;
+                        }))
+            return badArguments("preview FILE draws the file; the channel options go without one");
     }
+    if (arguments.exact && !frequencies) return badArguments("--exact goes with --freq1 or --freq2");
+    CLI::App* fileCommand = load->parsed() ? load : preview;
+    arguments.unitsGiven = fileCommand->get_option("--units")->count() > 0;
+    if (shapes && (arguments.unitsGiven || fileCommand->get_option("--channel")->count() > 0))
+        return badArguments("--units and --channel go with a FILE");
     arguments.autoStartOn = onOff == "on";
     return {};
 }
 
-bool VoltsToCode(const char* option, double volts, double dacRange, int32_t& code, std::string& problem) {
+bool VoltsToCode(const std::string& option, double volts, double dacRange, int32_t lowest, int32_t& code,
+                 std::string& problem) {
     const double perCode = dacRange / 32768.0;
-    const double top = MaxAmplitudeCode * perCode;
     const double nearest = std::floor(volts / perCode + 0.5);
-    if (std::isfinite(nearest) && volts >= 0.0 && nearest <= MaxAmplitudeCode) {
+    if (std::isfinite(nearest) && nearest >= lowest && nearest <= MaxAmplitudeCode) {
         code = static_cast<int32_t>(nearest);
         return true;
     }
     char text[256];
-    std::snprintf(text, sizeof text, "qorvelctl: %s: %g V is outside 0 to %.4f V (DACRange %g V)\n", option,
-                  volts, top, dacRange);
+    std::snprintf(text, sizeof text, "%s: %g V is outside %g to %.4f V (DACRange %g V)", option.c_str(),
+                  volts, lowest * perCode, MaxAmplitudeCode * perCode, dacRange);
     problem = text;
     return false;
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-enum class CtlCommand { Status, Play, Rate, Stop, AutoStart };
+enum class CtlCommand { Status, Play, Load, Preview, Rate, Stop, AutoStart };
 
 // The exit codes, as --help documents them.
 namespace CtlExit {
@@ -15,21 +15,41 @@ constexpr int DriverFault = 3;
 constexpr int AttachFailed = -2;  // as the panel's start-up
 }  // namespace CtlExit
 
+// One channel's options of play (and of preview without a file). The
+// values are as given; "given" tells which were.
+struct ChannelOptions {
+    std::string shape = "sine";
+    int32_t amplitude = 0;  // --ampN, a code
+    bool amplitudeGiven = false;
+    double volts = 0.0;  // --voltsN, the peak
+    bool voltsGiven = false;
+    double peakToPeak = 0.0;  // --vppN
+    bool peakToPeakGiven = false;
+    int32_t periods = 0;
+    bool periodsGiven = false;
+    double frequency = 0.0;  // --freqN, hertz
+    bool frequencyGiven = false;
+    double phase = 0.0;        // degrees
+    double offsetVolts = 0.0;  // --offsetN
+    bool offsetVoltsGiven = false;
+    int32_t offsetCode = 0;  // --offset-codeN
+    double duty = 50.0;      // percent
+};
+
 struct CtlArguments {
     CtlCommand command = CtlCommand::Status;
     std::string directory;  // --dir; empty for the current folder
     bool json = false;
     bool save = false;
-    // Values a command may be given; "given" tells which were. Channel
-    // values are indexed 0 for DAC1, 1 for DAC2.
     int32_t rate = 0;
     bool rateGiven = false;
-    int32_t amplitude[2] = {};
-    bool amplitudeGiven[2] = {};
-    int32_t periods[2] = {};
-    bool periodsGiven[2] = {};
-    double volts[2] = {};
-    bool voltsGiven[2] = {};
+    ChannelOptions channels[2];  // 0 for DAC1, 1 for DAC2
+    bool exact = false;          // --exact: no nearest frequency
+    std::string file;            // load FILE, preview [FILE]
+    std::string units = "volts";
+    bool unitsGiven = false;
+    int channel = 0;           // load --channel: 1 or 2; 0 when not given
+    std::string picture;       // preview --svg, play and load --preview; empty for none
     bool run = false;          // rate --run
     bool autoStartOn = false;  // autostart on|off
 };
@@ -44,7 +64,9 @@ struct CtlParse {
 
 CtlParse ParseCtlArguments(int argc, const char* const* argv, CtlArguments& arguments);
 
-// An amplitude in volts as the code the panel would show for it
-// (code x dacRange / 32768, rounded to the nearest code). False, with why in
-// problem, for a value outside 0 to the largest code's volts.
-bool VoltsToCode(const char* option, double volts, double dacRange, int32_t& code, std::string& problem);
+// Volts as the code the panel would show for them (code x dacRange /
+// 32768, rounded to the nearest code). False, with why in problem, for a
+// value outside lowest (0 for an amplitude, -32768 for an offset) to the
+// largest code's volts.
+bool VoltsToCode(const std::string& option, double volts, double dacRange, int32_t lowest, int32_t& code,
+                 std::string& problem);

@@ -30,6 +30,28 @@ private:
 void Send(IADCDevice* device, int32_t selector, DeviceRequest& request) {
     device->table->Setup(device, selector, &request, 0);  // the result says nothing we use
 }
+
+// The driver takes the block's contents during Setup.
+void SendBlock(IADCDevice* device, SampleBlock& block) {
+    DeviceRequest request;
+    FillGeneratorRequest(request, WriteBlock, 0.0, &block);
+    Send(device, SetupGenerator, request);
+}
+
+// Runs request() under the guard. 1 when it returned, 0 when an exception
+// left it.
+template <typename Request>
+int32_t Guarded(Request& request) {
+    const HCURSOR cursor = GetCursor();
+    if (CallGuarded([](void* context) { (*static_cast<Request*>(context))(); }, &request)) return 1;
+    // The frames between the fault and the guard were left without running
+    // their destructors (neither architecture's unwinding runs them for a
+    // structured or foreign exception), so the wait cursor may still be up:
+    // put back the one that showed before. The callers carry on; nothing is
+    // shown.
+    SetCursor(cursor);
+    return 0;
+}
 }  // namespace
 
 PauseFunction AutoStartPause = SleepPause;
@@ -46,10 +68,9 @@ bool GeneratorCommand(GeneratorDevice& state, int32_t kind, double frequency) {
     WaitCursor wait;
     switch (kind) {
     case WriteBlock: {
-        SampleBlock block;  // the driver takes its contents during Setup
+        SampleBlock block;
         SynthesizeBlock(state.oscillator1, state.oscillator2, block);
-        FillGeneratorRequest(request, kind, frequency, &block);
-        Send(state.device, SetupGenerator, request);
+        SendBlock(state.device, block);
         break;
     }
     case AutoStartOn:
@@ -72,25 +93,20 @@ int32_t ReloadGenerator(GeneratorDevice& state, int32_t modeIndex1, int32_t mode
     // Every written or played block starts at phase 0.
     state.oscillator1.Prepare(state.appliedAmplitude1, modeIndex1 + 1);
     state.oscillator2.Prepare(state.appliedAmplitude2, modeIndex2 + 1);
-    struct Request {
-        GeneratorDevice& state;
-        int32_t kind;
-    } request{state, write ? WriteBlock : RunAtRate};
-    const HCURSOR cursor = GetCursor();
-    const bool returned = CallGuarded(
-        [](void* context) {
-            auto& r = *static_cast<Request*>(context);
-            GeneratorCommand(r.state, r.kind, r.state.samplingFrequency);
-        },
-        &request);
-    if (returned) return 1;
-    // The frames between the fault and the guard were left without running
-    // their destructors (neither architecture's unwinding runs them for a
-    // structured or foreign exception), so the wait cursor may still be up:
-    // put back the one that showed before. The callers carry on; nothing is
-    // shown.
-    SetCursor(cursor);
-    return 0;
+    const int32_t kind = write ? WriteBlock : RunAtRate;
+    auto request = [&state, kind] { GeneratorCommand(state, kind, state.samplingFrequency); };
+    return Guarded(request);
+}
+
+int32_t WriteGivenBlock(GeneratorDevice& state, const SampleBlock& block) {
+    StopGenerator(state);
+    if (!state.device) return 1;
+    auto request = [&state, &block] {
+        WaitCursor wait;
+        SampleBlock copy = block;
+        SendBlock(state.device, copy);
+    };
+    return Guarded(request);
 }
 
 bool ApplySamplingFrequency(GeneratorDevice& state, double& frequency) {

@@ -18,6 +18,11 @@ void StopGenerator(GeneratorDevice& state);
 // samplingFrequency. 0 if an exception left the request.
 int32_t ReloadGenerator(GeneratorDevice& state, int32_t modeIndex1, int32_t modeIndex2, bool write);
 
+// Stop, then write `block` as it stands, as WriteBlock writes a synthesised
+// one (the same request, wait cursor and guard). 0 if an exception left the
+// request.
+int32_t WriteGivenBlock(GeneratorDevice& state, const SampleBlock& block);
+
 // Applies `frequency` with selector 0 and replaces it with the rate the device
 // reports. False, changing nothing, without a device or for a rate not above 0.
 bool ApplySamplingFrequency(GeneratorDevice& state, double& frequency);

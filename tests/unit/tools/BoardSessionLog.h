@@ -31,6 +31,7 @@ public:
         SynthesizeBlock(channel1, channel2, block);
         return Request(t, WriteBlock, 0.0, &block);
     }
+    SessionLog& Write(int64_t t, SampleBlock block) { return Request(t, WriteBlock, 0.0, &block); }
     SessionLog& Run(int64_t t, double rate) { return Request(t, RunAtRate, rate); }
     SessionLog& Stop(int64_t t) { return Request(t, RunAtRate, 0.0); }
     SessionLog& AutoStart(int64_t t, bool on, double rate) {

@@ -51,7 +51,7 @@ TEST(BoardPlayback, MeasuresEachChannelsFrequencyAndPeak) {
         for (int channel = 0; channel < 2; ++channel) {
             const ChannelMeasurement m = MeasureChannel(run, channel);
             SCOPED_TRACE(testing::Message() << "code " << codes[channel] << ", rate " << c.rate);
-            EXPECT_EQ(m.risingCrossings, periods[channel]);
+            EXPECT_EQ(m.periods, periods[channel]);
             EXPECT_DOUBLE_EQ(m.frequency, periods[channel] * c.rate / 1000.0);
             // The crest can fall half a sample away from the nearest sample.
             const double lowest = std::floor(codes[channel] * std::cos(M_PI * periods[channel] / 1000.0));
@@ -113,7 +113,7 @@ TEST(BoardPlayback, RunsPlayTheLastBlockUntilTheirEnd) {
         EXPECT_EQ(run.endLine, e.endLine);
         EXPECT_EQ(run.rate, e.rate);
         EXPECT_EQ(run.rangeVolts, e.range);
-        EXPECT_EQ(MeasureChannel(run, 1).risingCrossings, e.periods);
+        EXPECT_EQ(MeasureChannel(run, 1).periods, e.periods);
     }
     EXPECT_EQ(playback.blindRuns, (std::vector<size_t>{3, 14}));
     EXPECT_EQ(playback.writes, 5u);

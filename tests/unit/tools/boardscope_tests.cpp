@@ -11,6 +11,7 @@
 #include "BoardSessionLog.h"
 #include "ProgramRun.h"
 #include "TempDir.h"
+#include "Waveform.h"
 
 namespace {
 Outcome Boardscope(const std::vector<std::string>& arguments) {
@@ -135,6 +136,8 @@ TEST(BoardscopeSvg, ParsesAsXmlWithTwoTracesOfTwoCyclesAtTheirLevels) {
 
 TEST(BoardscopeSummary, ListsEachRunWithTheFrequenciesItMeasured) {
     TempDir directory;
+    // DAC2 a quarter period ahead of DAC1 and lifted by 1000 codes.
+    const ChannelWave sine{WaveShape::Sine, 16384, 5}, ahead{WaveShape::Sine, 8192, 5, 90.0, 1000};
     const SessionLog log = SessionLog()
                                .Create(0)
                                .Range(0, 5.0f)
@@ -145,26 +148,39 @@ TEST(BoardscopeSummary, ListsEachRunWithTheFrequenciesItMeasured) {
                                .Run(700, 999.5)
                                .AutoStart(800, true, 999.5)
                                .Run(1700, 20000.0)
+                               .Write(1750, ToSampleBlock(SynthesizeWaves(sine, ahead)))
+                               .Run(1760, 1000.0)
                                .Release(1800);
     const Outcome outcome = Boardscope({LogFile(directory, log)});
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
     const char* const expected[] = {
-        "3 runs, 2 written blocks\n",
+        "4 runs, 3 written blocks\n",
         "run 1 (line 4): start 20 ms, 500 ms until the stop on line 5, rate 1000 Hz, 1000 pairs written on "
         "line 3, "
         "full scale 5 V\n",
         // 20 periods put the crest half a sample from the nearest one: 16384 cos(pi 20 / 1000).
-        "  DAC1: amplitude code 32767, peak 5 V, frequency 1 Hz (1 period a cycle)\n"
-        "  DAC2: amplitude code 16352, peak 2.495 V, frequency 20 Hz (20 periods a cycle)\n",
+        "  DAC1: amplitude code 32767, peak 5 V, frequency 1 Hz (1 period a cycle); highest 32767 (5 V), "
+        "lowest "
+        "-32767 (-5 V), mean 0 (0 V)\n"
+        "  DAC2: amplitude code 16352, peak 2.495 V, frequency 20 Hz (20 periods a cycle); highest 16352 "
+        "(2.495 "
+        "V), lowest -16352 (-2.495 V), mean 0 (0 V)\n",
         "run 2 (line 7): start 700 ms, 1000 ms until the next run on line 9, rate 999.5 Hz",
-        "  DAC1: amplitude code 24576, peak 3.75 V, frequency 2.9985 Hz (3 periods a cycle)\n"
-        "  DAC2: amplitude code 12288, peak 1.875 V, frequency 6.9965 Hz (7 periods a cycle)\n"
+        "  DAC1: amplitude code 24576, peak 3.75 V, frequency 2.9985 Hz (3 periods a cycle);",
+        "  DAC2: amplitude code 12288, peak 1.875 V, frequency 6.9965 Hz (7 periods a cycle);",
         "auto-start on (line 8) at 800 ms, 999.5 Hz: kept for the board's power-on, not played now\n"
-        "run 3 (line 9): start 1700 ms, 100 ms until Release on line 10, rate 20000 Hz",
-        "frequency 60 Hz (3 periods a cycle)\n  DAC2: amplitude code 12288, peak 1.875 V, frequency 140 Hz",
+        "run 3 (line 9): start 1700 ms, 60 ms until the next run on line 11, rate 20000 Hz",
+        "frequency 60 Hz (3 periods a cycle);",
+        "run 4 (line 11): start 1760 ms, 40 ms until Release on line 12, rate 1000 Hz",
+        "  DAC2: amplitude code 9192, peak 1.403 V, frequency 5 Hz (5 periods a cycle); highest 9192 (1.403 "
+        "V), "
+        "lowest -7192 (-1.097 V), mean 1000 (0.153 V)\n"
+        "  DAC2 against DAC1: phase 90 degrees\n",
     };
     for (const char* text : expected)
         EXPECT_NE(outcome.out.find(text), std::string::npos) << text << "\nin\n" << outcome.out;
+    // Channels of different frequencies have no phase between them.
+    EXPECT_EQ(outcome.out.find("phase"), outcome.out.rfind("phase")) << outcome.out;
 }
 
 TEST(BoardscopeBadInput, ExitsWithTwoAndSaysWhy) {

@@ -192,6 +192,27 @@ TEST_F(GeneratorCommandsTest, ReloadSendsStopThenItsRequest) {
     }
 }
 
+TEST_F(GeneratorCommandsTest, AGivenBlockIsWrittenAsItStandsAfterAStop) {
+    SampleBlock given;
+    for (int i = 0; i < SampleBlockValues; ++i) given.values[i] = int16_t(i * 37 - 30000);
+    EXPECT_EQ(WriteGivenBlock(state, given), 1);
+    ASSERT_EQ(device.calls.size(), 2u);
+    EXPECT_EQ(device.calls[0].request.Mode, 0u);
+    const SetupCall& write = device.calls[1];
+    EXPECT_EQ(write.selector, 1);
+    EXPECT_EQ(write.request.Mode, 2u);
+    EXPECT_EQ(write.request.Count, 2048u);
+    EXPECT_EQ(write.request.Address, 4096u);
+    EXPECT_EQ(write.buffer, std::vector<int16_t>(given.values, given.values + SampleBlockValues));
+    EXPECT_EQ(write.cursor, waitCursor);
+    EXPECT_EQ(GetCursor(), userCursor);
+
+    // Without a device nothing is sent.
+    state.device = nullptr;
+    EXPECT_EQ(WriteGivenBlock(state, given), 1);
+    EXPECT_EQ(device.calls.size(), 2u);
+}
+
 TEST_F(GeneratorCommandsTest, WrittenBlockIsTheFreshlyPreparedSynthesis) {
     state.appliedAmplitude1 = 32767;
     state.ModeIndex1 = 19;

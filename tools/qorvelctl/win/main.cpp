@@ -2,15 +2,23 @@
 // through the panel's own code: the same attach, the same request filling,
 // synthesis and write/run guard, the same settings files. Where the panel
 // shows attach's messages in a box, this prints them on standard error.
+// play, load and preview build their block before the board is attached
+// (or, for volts that only the board's range gives, right after it), so a
+// refusal sends nothing.
 #include <windows.h>
 
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <fstream>
+#include <optional>
 #include <string>
 
+#include "win/BlockFileReader.h"
 #include "win/ConsoleOutput.h"
 #include "CtlArguments.h"
+#include "CtlBlock.h"
+#include "ScopePicture.h"
 #include "device/win/DeviceAttach.h"
 #include "device/DriverKey.h"
 #include "device/win/GeneratorCommands.h"
@@ -37,6 +45,8 @@ const char* CommandName(CtlCommand command) {
     switch (command) {
     case CtlCommand::Status: return "status";
     case CtlCommand::Play: return "play";
+    case CtlCommand::Load: return "load";
+    case CtlCommand::Preview: return "preview";
     case CtlCommand::Rate: return "rate";
     case CtlCommand::Stop: return "stop";
     case CtlCommand::AutoStart: return "autostart";
@@ -44,11 +54,21 @@ const char* CommandName(CtlCommand command) {
     return "";
 }
 
+bool WritesABlock(CtlCommand command) {
+    return command == CtlCommand::Play || command == CtlCommand::Load || command == CtlCommand::Preview;
+}
+
 // One display's text on one line.
 std::string OneLine(const DisplayText& display) {
     std::string text = display.text;
     for (char& c : text)
         if (c == '\n') c = ' ';
+    return text;
+}
+
+std::string PhaseText(double degrees) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g\xB0", degrees);  // the degree sign of code page 1251
     return text;
 }
 
@@ -71,15 +91,23 @@ private:
         summary["message"] = text;
         return Finish(exitCode, outcome);
     }
+    int Refuse(const std::string& problem) {
+        return Fail(CtlExit::BadArguments, "bad arguments", "qorvelctl: " + problem + "; nothing was sent\n");
+    }
     bool Attach(int& exitCode);
-    bool TakeChosenValues(int& exitCode);
+    bool PlanBlock(double dacRange, int& exitCode);
+    bool DrawPreview(double dacRange, int& exitCode);
+    void TakeChosenValues();
     void ApplyRate();
     bool Reload(bool write, int& exitCode);
+    bool WriteAndRun(int& exitCode);
     void ReportChannels();
     void Line(const std::string& text) { printed += text + "\n"; }
 
     const CtlArguments& options;
     CtlState record;
+    std::optional<FileBlock> file;  // load's and preview's FILE
+    std::optional<CtlBlock> planned;
     nlohmann::json summary;
     std::string printed;
 };
@@ -106,27 +134,56 @@ bool Session::Attach(int& exitCode) {
     return false;
 }
 
+// The block of play, load or preview, with the range its volts need.
+bool Session::PlanBlock(double dacRange, int& exitCode) {
+    CtlBlock block;
+    std::string problem;
+    if (!PlanCtlBlock(options, file ? &*file : nullptr, dacRange, record, block, problem)) {
+        exitCode = Refuse(problem);
+        return false;
+    }
+    planned = block;
+    return true;
+}
+
+// The block that is written, both channels in volts over one block, drawn
+// by the code that draws what the board played.
+bool Session::DrawPreview(double dacRange, int& exitCode) {
+    if (options.picture.empty()) return true;
+    PlayedCycle cycle;
+    cycle.rate = planned->rate;
+    cycle.rangeVolts = dacRange;
+    cycle.cycle.assign(planned->block.values, planned->block.values + PlayedValues);
+    const std::string caption = "preview of the block qorvelctl writes: one cycle of " +
+                                std::to_string(SamplePairs) + " pairs at " + std::to_string(planned->rate) +
+                                " Hz, full scale " + Decimal(dacRange, 3) + " V";
+    std::ofstream picture(options.picture, std::ios::binary | std::ios::trunc);
+    picture << ScopeSvg(cycle, 1, caption);
+    picture.close();
+    if (!picture) {
+        exitCode = Refuse("--preview: cannot write " + options.picture);
+        return false;
+    }
+    summary["preview"] = options.picture;
+    return true;
+}
+
 // The values the command was given over those of the saved state, held in
-// the panel's ranges as the panel holds them.
-bool Session::TakeChosenValues(int& exitCode) {
-    if (options.rateGiven) record.FreqIndex = options.rate;
-    int32_t* amplitudes[2] = {&record.AmplitudeIndex1, &record.AmplitudeIndex2};
-    int32_t* modes[2] = {&record.ModeIndex1, &record.ModeIndex2};
-    for (int channel = 0; channel < 2; ++channel) {
-        if (options.amplitudeGiven[channel]) *amplitudes[channel] = options.amplitude[channel];
-        if (options.periodsGiven[channel]) *modes[channel] = options.periods[channel] - 1;
-        if (!options.voltsGiven[channel]) continue;
-        // Volts need the DAC range, known only once the board is attached;
-        // still nothing has been sent.
-        std::string problem;
-        const char* option = channel == 0 ? "--volts1" : "--volts2";
-        if (!VoltsToCode(option, options.volts[channel], record.DACRange, *amplitudes[channel], problem)) {
-            exitCode = Fail(CtlExit::BadArguments, "bad arguments", problem);
-            return false;
+// the panel's ranges as the panel holds them: the rate, and play's
+// amplitudes and periods, which --save keeps.
+void Session::TakeChosenValues() {
+    if (planned) {
+        record.FreqIndex = planned->rate;
+        if (!planned->fromFile) {
+            record.AmplitudeIndex1 = planned->waves[0].amplitude;
+            record.AmplitudeIndex2 = planned->waves[1].amplitude;
+            record.ModeIndex1 = planned->waves[0].periods - 1;
+            record.ModeIndex2 = planned->waves[1].periods - 1;
         }
+    } else if (options.rateGiven) {
+        record.FreqIndex = options.rate;
     }
     ClampChosenValues(record, record.appliedAmplitude1, record.appliedAmplitude2);
-    return true;
 }
 
 // As every change on the panel: the chosen rate applied, the board's own
@@ -147,19 +204,84 @@ bool Session::Reload(bool write, int& exitCode) {
     return false;
 }
 
+// The panel's Write (stop, write) with the planned block, then its Start
+// (stop, run).
+bool Session::WriteAndRun(int& exitCode) {
+    ApplyRate();
+    if (!WriteGivenBlock(record, planned->block)) {
+        exitCode =
+            Fail(CtlExit::DriverFault, "driver fault",
+                 "qorvelctl: the driver faulted inside the write request; caught, the board's state is "
+                 "unknown\n");
+        return false;
+    }
+    if (!Reload(false, exitCode)) return false;
+    ReportChannels();
+    return true;
+}
+
+// Each channel as the panel's display shows it (at the rate in effect), and
+// what else it plays.
 void Session::ReportChannels() {
-    const int32_t applied[2] = {record.appliedAmplitude1, record.appliedAmplitude2};
-    const int32_t modes[2] = {record.ModeIndex1, record.ModeIndex2};
+    const CtlBlock& block = *planned;
+    const double rate = record.samplingFrequency;
+    const double perCode = record.DACRange / 32768.0;
+    PlayedCycle cycle;
+    cycle.rangeVolts = record.DACRange;
+    cycle.cycle.assign(block.block.values, block.block.values + PlayedValues);
     nlohmann::json channels = nlohmann::json::array();
     for (int channel = 0; channel < 2; ++channel) {
-        channels.push_back({{"amplitude", applied[channel]},
-                            {"volts", applied[channel] * (record.DACRange / 32768.0)},
-                            {"periods", modes[channel] + 1},
-                            {"frequency", (modes[channel] + 1) * record.samplingFrequency * 0.001}});
-        Line("DAC" + std::to_string(channel + 1) + "    " +
-             OneLine(ChannelDisplay(applied[channel], record.DACRange, modes[channel],
-                                    record.samplingFrequency)) +
-             "  (" + std::to_string(modes[channel] + 1) + (modes[channel] ? " periods)" : " period)"));
+        const std::string dac = "DAC" + std::to_string(channel + 1);
+        const int32_t periods = block.Periods(channel);
+        const double hertz = PlayedHertz(periods, rate);
+        const ChannelWave& wave = block.waves[channel];
+        nlohmann::json entry;
+        int32_t shown = wave.amplitude;
+        std::string extra;
+        if (block.fromFile) {
+            const ChannelMeasurement m = MeasureChannel(cycle, channel);
+            shown = m.peakCode;
+            entry = {{"shape", "file"},      {"amplitude", m.peakCode},
+                     {"volts", m.peakVolts}, {"peakToPeak", (m.highest - m.lowest) * perCode},
+                     {"offset", nullptr},    {"offsetVolts", nullptr},
+                     {"phase", nullptr},     {"duty", nullptr}};
+            extra = std::string(periods == 1 ? " cycle" : " cycles") + " of the file, highest " +
+                    std::to_string(m.highest) + ", lowest " + std::to_string(m.lowest);
+        } else {
+            const bool dc = wave.shape == WaveShape::Dc;
+            const bool square = wave.shape == WaveShape::Square;
+            entry = {{"shape", ShapeName(wave.shape)},
+                     {"amplitude", wave.amplitude},
+                     {"volts", wave.amplitude * perCode},
+                     {"peakToPeak", dc ? 0.0 : 2 * wave.amplitude * perCode},
+                     {"offset", wave.offset},
+                     {"offsetVolts", wave.offset * perCode},
+                     {"phase", wave.phase},
+                     {"duty", square ? nlohmann::json(wave.duty) : nlohmann::json(nullptr)}};
+            extra = periods == 1 ? " period" : " periods";
+            if (!(wave.shape == WaveShape::Sine)) extra += std::string(", ") + ShapeName(wave.shape);
+            if (square) extra += ", duty " + Decimal(wave.duty, 3) + " %";
+            if (wave.phase != 0.0) extra += ", phase " + PhaseText(wave.phase);
+            if (wave.offset != 0) {
+                char offset[64];
+                std::snprintf(offset, sizeof offset, ", offset %.2fv [%d]", wave.offset * perCode,
+                              wave.offset);
+                extra += offset;
+            }
+        }
+        Line(dac + "    " + OneLine(ChannelDisplay(shown, record.DACRange, periods - 1, rate)) + "  (" +
+             std::to_string(periods) + extra + ")");
+        entry["periods"] = periods;
+        entry["frequency"] = hertz;
+        if (const std::optional<double> asked = block.askedHertz[channel]) {
+            entry["frequencyAsked"] = *asked;
+            entry["frequencyError"] = hertz - *asked;
+            if (hertz != *asked)
+                Line("note    " + dac + ": " + Decimal(*asked, 4) + " Hz asked, " + Decimal(hertz, 6) +
+                     " Hz plays (error " + (hertz > *asked ? "+" : "") + Decimal(hertz - *asked, 6) +
+                     " Hz, " + Decimal((hertz - *asked) / *asked * 100, 4) + " %)");
+        }
+        channels.push_back(entry);
     }
     summary["channels"] = channels;
 }
@@ -175,8 +297,41 @@ int Session::Run() {
     ReadSavedState(record, SavedStateFile);
 
     int exitCode = CtlExit::Done;
+    const bool writes = WritesABlock(options.command);
+    if (writes && !options.file.empty()) {
+        FileUnits units = FileUnits::Volts;
+        UnitsFromName(options.units, units);
+        FileBlock read;
+        std::string problem;
+        if (!ReadBlockFile(options.file, units, read, problem)) return Refuse(problem);
+        file = std::move(read);
+    }
+    // The volts' range: the configuration's, which attach keeps, else the
+    // board's answer; a preview without one takes 10 V.
+    const double knownRange = record.DACRange > 0   ? record.DACRange
+                              : record.ADCRange > 0 ? record.ADCRange
+                                                    : 0.0;
+    const bool preview = options.command == CtlCommand::Preview;
+    if (writes && (knownRange > 0 || preview || !BlockNeedsRange(options, file ? &*file : nullptr))) {
+        const double range = knownRange > 0 ? knownRange : DefaultRangeVolts;
+        if (!PlanBlock(range, exitCode) || !DrawPreview(range, exitCode)) return exitCode;
+    }
+    if (preview) {
+        record.samplingFrequency = planned->rate;
+        record.DACRange = knownRange > 0 ? knownRange : DefaultRangeVolts;
+        summary["rate"] = record.samplingFrequency;
+        Line("rate    " + OneLine(FrequencyDisplay(record.samplingFrequency)));
+        ReportChannels();
+        Line("preview " + options.picture);
+        return Finish(CtlExit::Done, "done");
+    }
+
     if (!Attach(exitCode)) return exitCode;
-    if (!TakeChosenValues(exitCode)) return exitCode;
+    // Volts that only the board's range gives: still nothing has been sent.
+    if (writes && !planned &&
+        (!PlanBlock(record.DACRange, exitCode) || !DrawPreview(record.DACRange, exitCode)))
+        return exitCode;
+    TakeChosenValues();
     switch (options.command) {
     case CtlCommand::Status: {
         uint32_t present = 1;  // a driver that leaves it untouched counts as present, as in the panel's poll
@@ -192,11 +347,11 @@ int Session::Run() {
         break;
     }
     case CtlCommand::Play:
-        ApplyRate();
-        // The panel's Write (stop, write), then its Start (stop, run).
-        if (!Reload(true, exitCode) || !Reload(false, exitCode)) return exitCode;
-        ReportChannels();
+    case CtlCommand::Load:
+        if (!WriteAndRun(exitCode)) return exitCode;
+        if (!options.picture.empty()) Line("preview " + options.picture);
         break;
+    case CtlCommand::Preview: break;  // drawn above, without the board
     case CtlCommand::Rate:
         ApplyRate();
         summary["run"] = options.run;

@@ -3,12 +3,11 @@
 #include <cmath>
 #include <vector>
 
-#include "ScopeOutputs.h"
+#include "ScopePicture.h"
 
 namespace {
 constexpr double Width = 960, Height = 540;
 constexpr double Left = 80, Right = Width - 30, Top = 80, Bottom = Height - 60;
-constexpr int CyclesShown = 2;
 const char* const TraceColours[2] = {"#ffd54f", "#4fc3f7"};
 
 // A grid step of 1, 2 or 5 times a power of ten giving about eight divisions.
@@ -42,8 +41,8 @@ std::string Line(double x1, double y1, double x2, double y2, const char* colour)
 }
 }  // namespace
 
-std::string ScopeSvg(const BoardRun& run) {
-    const size_t points = CyclesShown * run.Pairs();
+std::string ScopeSvg(const PlayedCycle& run, int cycles, const std::string& caption) {
+    const size_t points = cycles * run.Pairs();
     const double spanMs = points * 1000.0 / run.rate;
     const double range = run.rangeVolts;
     auto x = [&](double ms) { return Left + ms / spanMs * (Right - Left); };
@@ -76,7 +75,7 @@ std::string ScopeSvg(const BoardRun& run) {
         for (size_t i = 0; i < points; ++i) {
             if (i) svg += ' ';
             const double volts = CodeToVolts(run.Value(channel, i % run.Pairs()), range);
-            svg += Coordinate(x(i * 1000.0 / run.rate)) + "," + Coordinate(y(volts));
+            svg += Decimal(x(i * 1000.0 / run.rate), 3) + "," + Decimal(y(volts), 3);
         }
         svg += "\"/>\n";
     }
@@ -89,10 +88,7 @@ std::string ScopeSvg(const BoardRun& run) {
                         Decimal(m.peakVolts, 3) + " V (code " + std::to_string(m.peakCode) + ")");
     }
     svg += Text(Right, 30, "end", "#eceff1", "rate " + Decimal(run.rate, 3) + " Hz");
-    svg += Text(Left, 56, "start", "#90a4ae",
-                "run at " + std::to_string(run.start) + " ms, played " + std::to_string(run.DurationMs()) +
-                    " ms; two cycles of " + std::to_string(run.Pairs()) + " pairs, full scale " +
-                    Decimal(range, 3) + " V");
+    svg += Text(Left, 56, "start", "#90a4ae", caption);
     svg += "</g>\n</svg>\n";
     return svg;
 }
