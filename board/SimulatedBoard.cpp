@@ -42,27 +42,29 @@ bool IsWrite(const DeviceRequest& request) {
     return request.Mode == RequestMode::RunOrWrite && request.Buffer;
 }
 
-// "REQUEST:KIND"; anything else asks for no fault.
-std::optional<BoardFault> ParseFault(std::string_view text) {
-    const size_t colon = text.find(':');
-    if (colon == std::string_view::npos) return std::nullopt;
-    const std::string_view request = text.substr(0, colon), kind = text.substr(colon + 1);
-    BoardFault fault{};
-    if (request == "write")
-        fault.request = FaultRequest::Write;
-    else if (request == "run")
-        fault.request = FaultRequest::Run;
-    else
-        return std::nullopt;
-    if (kind == "access")
-        fault.kind = FaultKind::Access;
-    else if (kind == "divide")
-        fault.kind = FaultKind::Divide;
-    else if (kind == "cxx")
-        fault.kind = FaultKind::ForeignCxx;
-    else
-        return std::nullopt;
-    return fault;
+std::optional<FaultKind> ParseFaultKind(std::string_view kind) {
+    if (kind == "access") return FaultKind::Access;
+    if (kind == "divide") return FaultKind::Divide;
+    if (kind == "cxx") return FaultKind::ForeignCxx;
+    return std::nullopt;
+}
+
+// "REQUEST:KIND" items, separated by commas; one that is not of that form
+// asks for no fault.
+void ParseFaults(std::string_view text, BoardSettings& settings) {
+    while (!text.empty()) {
+        const size_t comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+        const size_t colon = item.find(':');
+        if (colon == std::string_view::npos) continue;
+        const std::string_view request = item.substr(0, colon);
+        const std::optional<FaultKind> kind = ParseFaultKind(item.substr(colon + 1));
+        if (!kind) continue;
+        if (request == "write") settings.fault = BoardFault{FaultRequest::Write, *kind};
+        if (request == "run") settings.fault = BoardFault{FaultRequest::Run, *kind};
+        if (request == "release") settings.releaseFault = kind;
+    }
 }
 }  // namespace
 
@@ -85,7 +87,7 @@ BoardSettings ReadBoardSettings(const EnvironmentLookup& lookup) {
     if (const auto value = ParseReal(read("VBOARD_RATE"))) settings.fixedRate = *value;
     settings.createFails = read("VBOARD_CREATE") == "fail";
     settings.openDirectory = read("VBOARD_CHDIR");
-    settings.fault = ParseFault(read("VBOARD_FAULT"));
+    ParseFaults(read("VBOARD_FAULT"), settings);
     return settings;
 }
 

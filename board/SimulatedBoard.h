@@ -39,6 +39,7 @@ struct BoardSettings {
     bool createFails = false;                                  // VBOARD_CREATE=fail
     std::string openDirectory;                                 // VBOARD_CHDIR: made current by Open
     std::optional<BoardFault> fault;                           // VBOARD_FAULT=write|run:access|divide|cxx
+    std::optional<FaultKind> releaseFault;                     // VBOARD_FAULT=...,release:KIND
 };
 
 // A variable's value, or nothing when it is not set.

@@ -48,10 +48,14 @@ int32_t WithBoard(IADCDevice* self, Operation operation) {
 }
 
 void DRIVER_CALL Release(IADCDevice* self) {
-    WithBoard(self, [](SimulatedBoard& board) {
-        board.Release();
+    std::optional<FaultKind> fault;
+    WithBoard(self, [&](SimulatedBoard& board) {
+        board.Release();  // logs the call first
+        fault = board.Settings().releaseFault;
         return 0;
     });
+    // A driver that faults here leaves its device behind.
+    if (fault) RaiseDriverFault(*fault);
     delete static_cast<VirtualDevice*>(self);
 }
 

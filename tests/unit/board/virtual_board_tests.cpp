@@ -137,6 +137,11 @@ TEST(BoardSettings, EachVariableAndItsUnreadableValues) {
         {"VBOARD_FAULT", "stop:access", [](auto& s) { return !s.fault; }},
         {"VBOARD_FAULT", "write:boom", [](auto& s) { return !s.fault; }},
         {"VBOARD_FAULT", "write:access:x", [](auto& s) { return !s.fault; }},
+        {"VBOARD_FAULT", "write:access,release:cxx",
+         [](auto& s) {
+             return IsFault(s, FaultRequest::Write, FaultKind::Access) &&
+                    s.releaseFault == FaultKind::ForeignCxx;
+         }},
     };
     for (const auto& c : cases) {
         FakeEnvironment environment;
