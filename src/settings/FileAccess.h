@@ -52,4 +52,7 @@ bool ChangeDirectory(const char* directory);
 #if defined(_WIN32)
 // The file system's own name, whatever letters it holds.
 bool ChangeDirectory(const wchar_t* directory);
+// The current directory as the saved state's directory, narrow (empty when
+// it does not fit) and wide (whatever its length; null when it cannot be read).
+void TakeStartDirectory(SavedState& state);
 #endif

@@ -1,11 +1,10 @@
 // Start-up and teardown of the application object.
 #include "app/win/GeneratorApp.h"
 
-#include <new>
-
 #include "help/win/HoverHelp.h"
 #include "resources/resource.h"
 #include "settings/ConfigFiles.h"
+#include "settings/FileAccess.h"
 
 namespace {
 constexpr char ConfigurationFile[] = "QorvelGen.cfg";
@@ -13,20 +12,9 @@ constexpr char SavedStateFile[] = "QorvelGen.sav";
 }  // namespace
 
 GeneratorApp::GeneratorApp() {
-    // A directory that does not fit leaves the field empty (the saved state
-    // then goes wherever the current directory is at exit).
-    const DWORD length = GetCurrentDirectoryA(sizeof workingDirectory, workingDirectory);
-    if (length == 0 || length >= sizeof workingDirectory) workingDirectory[0] = '\0';
-    // And wide, whatever its length: the saved state goes back there.
-    const DWORD wideLength = GetCurrentDirectoryW(0, nullptr);  // with the NUL
-    if (wideLength > 1) {
-        workingDirectoryName.reset(new (std::nothrow) wchar_t[wideLength]);
-        // 0 is a failure; as much as the length or more, a directory that
-        // changed meanwhile and no longer fits.
-        const DWORD got =
-            workingDirectoryName ? GetCurrentDirectoryW(wideLength, workingDirectoryName.get()) : 0;
-        if (got == 0 || got >= wideLength) workingDirectoryName.reset();
-    }
+    // The saved state goes back to this directory at the end, whatever
+    // changes the current one meanwhile.
+    TakeStartDirectory(*this);
 
     // The settings come first: attach needs the device name, the device
     // number and the voltage ranges.

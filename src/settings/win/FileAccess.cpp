@@ -67,3 +67,18 @@ bool ChangeDirectory(const char* directory) {
 bool ChangeDirectory(const wchar_t* directory) {
     return SetCurrentDirectoryW(directory) != FALSE;
 }
+
+void TakeStartDirectory(SavedState& state) {
+    // A directory that does not fit leaves the narrow field empty.
+    const DWORD length = GetCurrentDirectoryA(sizeof state.workingDirectory, state.workingDirectory);
+    if (length == 0 || length >= sizeof state.workingDirectory) state.workingDirectory[0] = '\0';
+    state.workingDirectoryName.reset();
+    const DWORD wideLength = GetCurrentDirectoryW(0, nullptr);  // with the NUL
+    if (wideLength <= 1) return;
+    state.workingDirectoryName.reset(new (std::nothrow) wchar_t[wideLength]);
+    // 0 is a failure; as much as the length or more, a directory that
+    // changed meanwhile and no longer fits.
+    const DWORD got =
+        state.workingDirectoryName ? GetCurrentDirectoryW(wideLength, state.workingDirectoryName.get()) : 0;
+    if (got == 0 || got >= wideLength) state.workingDirectoryName.reset();
+}
