@@ -326,6 +326,14 @@ class Run:
                                 env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
         return result.returncode, result.stdout.decode("utf-8", "replace"), result.stderr.decode("utf-8", "replace")
 
+    def session(self, lines, timeout=120):
+        """One qorvelctl session in this run's folder, fed `lines` (and then
+        the end of its input): the exit code and the JSON lines it answered."""
+        result = subprocess.run([WINE, self.rig.ctl_exe, "session"], cwd=self.dir, env=self.env,
+                                input=("\n".join(lines) + "\n").encode(), stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, timeout=timeout)
+        return result.returncode, [json.loads(line) for line in result.stdout.decode().splitlines()]
+
     def ctl_on_a_terminal(self, *args, lang="ru_RU.UTF-8"):
         """qorvelctl with a terminal for its output: Wine makes a console of
         a Unix terminal. LANG sets the process's code pages. The exit code and
@@ -1569,6 +1577,12 @@ SCOPE_CHANNEL = re.compile(r"  DAC(\d): amplitude code (-?\d+), peak (\S+) V, fr
 SINE_JSON = {"shape": "sine", "offset": 0, "offsetVolts": 0.0, "phase": 0.0, "duty": None}
 
 
+def play_requests(rate):
+    """What play and load send: the panel's Write with the Start box clear,
+    then ticking the Start box."""
+    return [("rate", rate), ("stop",), ("stop",), ("write",), ("rate", rate), ("stop",), ("run", rate)]
+
+
 def ctl_ok(run, *args, cwd=None):
     """qorvelctl's standard output after a run that must succeed."""
     rc, out, err = run.ctl(*args, cwd=cwd)
@@ -1632,8 +1646,7 @@ def ctl_play_writes_the_panels_block_and_plays_it(rig):
     # ...is what qorvelctl writes for them, from no saved state at all.
     run = Run(rig, "ctl-play")
     out = ctl_ok(run, "play", "--rate", 20000, "--amp1", 24576, "--periods1", 2, "--amp2", 12288, "--periods2", 5)
-    check(run.requests() == [("rate", 20000.0), ("stop",), ("write",), ("stop",), ("run", 20000.0)],
-          "requests %r" % run.requests())
+    check(run.requests() == play_requests(20000.0), "requests %r" % run.requests())
     blocks = written_blocks(run.log())
     check(blocks == [panel_block], "the block differs from the panel's")
     check(out.splitlines() == ["rate    20.00KHz", "DAC1     7.50v [24576]  40.00Hz  (2 periods)",
@@ -1661,8 +1674,8 @@ def ctl_play_writes_the_panels_block_and_plays_it(rig):
 @case
 def ctl_rate_with_and_without_run_and_stop(rig):
     run = Run(rig, "ctl-rate", env={"VBOARD_RATE": "4999.5"})
-    check(ctl_ok(run, "rate", 5000) == "rate    5.00KHz\n", "rate printed")
-    check(run.requests() == [("rate", 5000.0)], "rate: requests %r" % run.requests())
+    check(ctl_ok(run, "rate", 5000) == "rate    5.00KHz\nstopped\n", "rate printed")
+    check(run.requests() == [("rate", 5000.0), ("stop",)], "rate: requests %r" % run.requests())
     run.set_mark()
     result = json.loads(ctl_ok(run, "rate", 5000, "--run", "--json"))
     check(result["rateRequested"] == 5000 and result["rate"] == 4999.5 and result["run"] is True,
@@ -1670,9 +1683,77 @@ def ctl_rate_with_and_without_run_and_stop(rig):
     # The board's own rate is the one that runs.
     check(run.new_requests() == [("rate", 5000.0), ("stop",), ("run", 4999.5)], "rate --run: %r" % run.new_requests())
     run.set_mark()
-    check(ctl_ok(run, "stop") == "stopped\n", "stop printed")
-    check(run.new_requests() == [("stop",)], "stop: %r" % run.new_requests())
-    check_stop_request(setups(run.new_entries())[0])
+    # The board reads back its own rate, 4999.5 Hz, for the 1000 Hz of the start values.
+    check(ctl_ok(run, "stop") == "rate    5.00KHz\nstopped\n", "stop printed")
+    check(run.new_requests() == [("rate", 1000.0), ("stop",)], "stop: %r" % run.new_requests())
+    check_stop_request(setups(run.new_entries())[1])
+
+
+@case
+def ctl_commands_send_what_the_panel_sends_for_their_action(rig):
+    """Each command against the panel action that the guides name for it, on
+    the same saved state: the same requests, value for value."""
+    sav = saved_state(2500, 1000, 2000, 1, 2)
+
+    def write_then_start(panel):
+        panel.click(WRITE)
+        panel.expect([("rate", 2500.0), ("stop",), ("stop",), ("write",)])
+        panel.activate()
+        panel.key("F2")
+
+    def slider(panel, start):
+        if start:
+            panel.activate()
+            panel.key("F2")
+            panel.expect([("rate", 2500.0), ("stop",), ("run", 2500.0)])
+            panel.set_mark()
+        rig.poke("slider", FREQUENCY, 4000)
+
+    def start_then_clear(panel):
+        panel.activate()
+        panel.key("F2")
+        panel.expect([("rate", 2500.0), ("stop",), ("run", 2500.0)])
+        panel.set_mark()
+        panel.key("F2")
+
+    def button(panel, control, start):
+        if start:
+            panel.activate()
+            panel.key("F2")
+            panel.expect([("rate", 2500.0), ("stop",), ("run", 2500.0)])
+            panel.set_mark()
+        panel.click(control)
+
+    rows = (
+        ("play", write_then_start, ("play",), 7),
+        ("rate", lambda p: slider(p, False), ("rate", 4000), 2),
+        ("rate --run", lambda p: slider(p, True), ("rate", 4000, "--run"), 3),
+        ("stop", start_then_clear, ("stop",), 2),
+        ("autostart on", lambda p: button(p, AUTOSTART_ON, False), ("autostart", "on"), 3),
+        ("autostart on --run", lambda p: button(p, AUTOSTART_ON, True), ("autostart", "on", "--run"), 4),
+        ("autostart off", lambda p: button(p, AUTOSTART_OFF, False), ("autostart", "off"), 3),
+    )
+    for number, (what, action, args, count) in enumerate(rows):
+        panel = Run(rig, "ctl-as-panel-%d" % number, sav=sav).start_panel()
+        # The first paint's rate request comes after the panel shows.
+        wait_until(lambda: len(panel.requests()) >= 3, 5, "%s: the panel's first paint" % what)
+        time.sleep(0.3)
+        panel.set_mark()
+        action(panel)
+        wait_until(lambda: len(panel.new_requests()) >= count, 6, "%s: the panel's requests" % what)
+        time.sleep(0.3)
+        theirs = [setup_fields(e) for e in setups(panel.new_entries())]
+        panel.key("Escape")
+        check(panel.wait_exit() == 0, "%s: the panel's exit code" % what)
+        run = Run(rig, "ctl-as-command-%d" % number, sav=sav)
+        ctl_ok(run, *args)
+        ours = [setup_fields(e) for e in setups(run.log())]
+        check(ours == theirs, "%s: qorvelctl sent %r, the panel %r" % (what, ours, theirs))
+
+
+def setup_fields(entry):
+    """A request as the board took it, all but its time."""
+    return {k: v for k, v in entry.items() if k != "t"}
 
 
 @case
@@ -1779,12 +1860,34 @@ def ctl_save_then_the_panel_opens_with_it(rig):
 
 
 @case
+def ctl_dir_of_any_name_and_the_save_goes_back_there(rig):
+    """--dir names a folder in Cyrillic and Greek (which no single code page
+    spells); the driver moves the current directory, and --save still lands
+    in that folder."""
+    elsewhere = os.path.join(rig.work, "ctl-dir-elsewhere")
+    shutil.rmtree(elsewhere, ignore_errors=True)
+    os.makedirs(elsewhere)
+    log = os.path.join(rig.work, "ctl-dir.log")
+    if os.path.exists(log):
+        os.remove(log)
+    run = Run(rig, "ctl-dir Измерения Ωμέγα", sav=saved_state(1000, 1, 2, 0, 0), env={"VBOARD_CHDIR": elsewhere},
+              log_path=log)
+    out = ctl_ok(run, "--dir", run.dir, "play", "--amp1", 1234, "--periods2", 4, "--save", cwd=rig.work)
+    check("saved" in out, "printed %r" % out)
+    check(run.read_file("QorvelGen.sav") == saved_state(1000, 1234, 2, 0, 3),
+          "QorvelGen.sav is %r" % run.read_file("QorvelGen.sav"))
+    check(os.listdir(elsewhere) == [], "files in the driver's directory: %r" % os.listdir(elsewhere))
+
+
+@case
 def ctl_driver_faults_are_caught(rig):
     for what, args, expected in (
-            ("write:access", ("play",), [("rate", 1000.0), ("stop",), ("write",)]),
-            ("run:cxx", ("play",), [("rate", 1000.0), ("stop",), ("write",), ("stop",), ("run", 1000.0)]),
-            ("run:divide", ("rate", 1000, "--run"), [("rate", 1000.0), ("stop",), ("run", 1000.0)])):
-        run = Run(rig, "ctl-fault-" + what.replace(":", "-"), sav=saved_state(1000, 100, 100, 0, 0),
+            ("write:access", ("play",), [("rate", 1000.0), ("stop",), ("stop",), ("write",)]),
+            ("run:cxx", ("play",), play_requests(1000.0)),
+            ("run:divide", ("rate", 1000, "--run"), [("rate", 1000.0), ("stop",), ("run", 1000.0)]),
+            # A driver that faults again on its way out: the release is guarded too.
+            ("write:access,release:access", ("play",), [("rate", 1000.0), ("stop",), ("stop",), ("write",)])):
+        run = Run(rig, "ctl-fault-" + re.sub("[:,]", "-", what), sav=saved_state(1000, 100, 100, 0, 0),
                   env={"VBOARD_FAULT": what})
         rc, out, err = run.ctl(*args)
         check(rc == 3, "%s: exit %d, %r" % (what, rc, err))
@@ -1792,6 +1895,169 @@ def ctl_driver_faults_are_caught(rig):
         check(run.requests() == expected, "%s: requests %r" % (what, run.requests()))
         check(run.log()[-1]["op"] == "Release", "%s: the device was not released" % what)
         check(run.crash_debuggers() == [], "%s: the crash debugger started" % what)
+
+
+def requests_between_attach_and_release(entries):
+    """The requests of a log, and the presence polls, without the attach
+    (Create, Open and its information items) and the release."""
+    attach_items = (17, 21, 200, 53)
+    return [setup_fields(e) for e in entries
+            if e["op"] == "Setup" or (e["op"] == "GetInfo" and e["item"] not in attach_items)]
+
+
+@case
+def ctl_session_sends_what_one_process_a_command_sends(rig):
+    """A session's commands reach the board as the same commands run one
+    process each, but for a single attach and a single release."""
+    sav = saved_state(2500, 1000, 2000, 1, 2)
+    commands = ["play --rate 2500 --shape1 square --periods1 5 --amp1 20000 --amp2 3000 --periods2 3",
+                "rate 2500 --run", "stop", "status", "load wave.csv --rate 2500 --units codes",
+                "autostart off",
+                "play --rate 2500 --shape1 sine --amp1 1000 --periods1 2 --amp2 3000 --periods2 3 --phase2 90"]
+    wave = "".join("%d,%d\r\n" % (i * 100, -i * 100) for i in range(100)).encode()
+    session = Run(rig, "ctl-session", sav=sav)
+    session.write_file("wave.csv", wave)
+    rc, answers = session.session(commands + ["quit"])
+    check(rc == 0, "session exit %d" % rc)
+    check([a["exit"] for a in answers] == [0] * (len(commands) + 1) and answers[0]["result"] == "attached",
+          "answers %r" % answers)
+    separate = []
+    for number, command in enumerate(commands):
+        run = Run(rig, "ctl-session-one-%d" % number, sav=sav)
+        run.write_file("wave.csv", wave)
+        ctl_ok(run, *command.split())
+        separate += requests_between_attach_and_release(run.log())
+    ops = [e["op"] for e in session.log()]
+    check(ops.count("Create") == 1 and ops.count("Release") == 1 and ops[-1] == "Release", "session calls %r" % ops)
+    ours = requests_between_attach_and_release(session.log())
+    check(ours == separate, "the session's %d requests differ from the %d of one process a command"
+          % (len(ours), len(separate)))
+    check(session.read_file("QorvelGen.sav") == sav, "QorvelGen.sav changed")
+
+
+@case
+def ctl_session_answers_bad_lines_and_faults_and_ends_as_it_should(rig):
+    # A bad line, a refused value and a missing file are answered; the
+    # session goes on. The end of input releases the board.
+    run = Run(rig, "ctl-session-bad", sav=saved_state(1000, 100, 100, 0, 0))
+    rc, answers = run.session(["bogus", "play --amp1 99999", "load nofile.csv", "# a comment", "",
+                               "play --amp1 200", "play \"open"])
+    check(rc == 0, "exit %d" % rc)
+    check([a["exit"] for a in answers] == [0, 2, 2, 2, 0, 2], "answers %r" % answers)
+    check("nofile.csv" in answers[3]["message"] and "--amp1" in answers[2]["message"], "messages %r" % answers)
+    check(run.requests() == play_requests(1000.0) and run.log()[-1]["op"] == "Release", "requests %r"
+          % run.requests())
+    # A fault in a request: answered with 3; the board still answers, so the
+    # session goes on until quit. Where it no longer answers, the session
+    # ends there, releasing the board.
+    for what, env, after in (("answers", {}, [0]), ("gone", {"VBOARD_GONE_AFTER": "0"}, [])):
+        run = Run(rig, "ctl-session-fault-" + what, sav=saved_state(1000, 100, 100, 0, 0),
+                  env=dict(env, VBOARD_FAULT="write:access"))
+        rc, answers = run.session(["play", "status", "quit"])
+        check([a["exit"] for a in answers] == [0, 3] + after, "%s: answers %r" % (what, answers))
+        check(rc == (0 if after else 3), "%s: exit %d" % (what, rc))
+        ops = [e["op"] for e in run.log()]
+        check(ops.count("Release") == 1 and ops[-1] == "Release", "%s: calls %r" % (what, ops))
+        check(run.crash_debuggers() == [], "%s: the crash debugger started" % what)
+
+
+def sweep_steps(answers):
+    return [a for a in answers if "step" in a and "exit" not in a]
+
+
+@case
+def ctl_sweeps_step_the_rate_linearly_and_on_a_log_scale(rig):
+    dwell = 30
+    run = Run(rig, "ctl-sweep", sav=saved_state(1000, 1000, 1000, 19, 9))
+    rc, answers = run.session([
+        "sweep --from 100 --to 1000 --steps 4 --dwell %d" % dwell,
+        "play --rate 1000 --periods1 200 --periods2 100",
+        "sweep --from 100 --to 10000 --steps 3 --log --dwell %d --down" % dwell,
+        "sweep --from 50 --to 500 --step 150 --dwell %d --channel 2 --repeat 2" % dwell,
+        "sweep --from 100 --to 20000 --steps 3 --dwell %d" % dwell])
+    check(rc == 0, "exit %d" % rc)
+    check([a["exit"] for a in answers if "exit" in a] == [0, 0, 0, 0, 0, 2], "answers %r" % answers)
+    check("step 2, 10050 Hz" in answers[-1]["message"], "the unreachable step: %r" % answers[-1])
+    steps = sweep_steps(answers)
+    # (DAC1's frequency, DAC2's) of each step: 20 and 10 periods first, then
+    # 200 and 100.
+    want = [(100, 50), (400, 200), (700, 350), (1000, 500),
+            (10000, 5000), (1000, 500), (100, 50)] + [(100, 50), (400, 200), (700, 350), (1000, 500)] * 2
+    check(len(steps) == len(want), "%d steps: %r" % (len(steps), steps))
+    rates = []
+    for step, (f1, f2) in zip(steps, want):
+        check(abs(step["frequencies"][0] - f1) < 1e-6 * f1 and abs(step["frequencies"][1] - f2) < 1e-6 * f2,
+              "step %r, not %r" % (step, (f1, f2)))
+        rates.append(step["rate"])
+    # Each step is the panel's rate change while playing; the block stays.
+    def stepped(rates):
+        return [request for rate in rates for request in (("rate", rate), ("stop",), ("run", rate))]
+    check(run.requests() == stepped(rates[:4]) + play_requests(1000.0) + stepped(rates[4:]),
+          "requests %r" % run.requests())
+    # On the steady clock: every step at its time from its sweep's start.
+    for first, last in ((0, 4), (4, 7), (7, 15)):
+        times = [s["t"] for s in steps[first:last]]
+        late = [t - times[0] - k * dwell for k, t in enumerate(times)]
+        check(all(abs(x) < 15 for x in late), "steps off their schedule by %r ms" % late)
+    # The last step keeps playing: no stop after it.
+    check(run.requests()[-1][0] == "run", "after the sweeps: %r" % (run.requests()[-1],))
+    # The end of the session's input ends a sweep at the step it is on, and
+    # the board is released.
+    run = Run(rig, "ctl-sweep-ended", sav=saved_state(1000, 1000, 1000, 19, 9))
+    rc, answers = run.session(["sweep --from 100 --to 1000 --steps 50 --dwell 1000"])
+    check(rc == 0 and answers[-1]["result"] == "interrupted" and answers[-1]["steps"] == 1,
+          "an ended input: exit %d, %r" % (rc, answers[-1]))
+    check([e["op"] for e in run.log()][-1] == "Release" and len(run.requests()) == 3, "an ended input: %r"
+          % run.requests())
+
+
+PYTHON_SESSION = r"""
+import json, sys
+sys.path.insert(0, sys.argv[1])
+from qorvel import Generator, QorvelError
+out = {}
+with Generator(command=sys.argv[2:]) as gen:
+    gen.play(shape1="sine", freq1=1000, volts1=2.5, shape2="sine", freq2=1000, volts2=2.5, phase2=90)
+    dac2 = gen.channel(2)
+    dac2.phase = 45
+    dac2.amplitude = 1.0
+    out["dac2"] = [dac2.shape, dac2.phase, dac2.amplitude, dac2.amplitude_vpp, dac2.frequency, dac2.duty]
+    out["dac1"] = [gen.channel(1).phase, gen.channel(1).amplitude]
+    out["steps"] = [[s.rate] + s.frequencies for s in gen.sweep(500, 1000, steps=3, dwell_ms=20)]
+    try:
+        gen.play(amp1=99999)
+    except QorvelError as error:
+        out["refused"] = [error.exit_code, error.message]
+import os
+os.environ["VBOARD_OPEN"] = "0"  # the board answers Open with 0, as one in use does
+try:
+    Generator(command=sys.argv[2:])
+except QorvelError as error:
+    out["attach"] = [error.exit_code, error.message]
+print(json.dumps(out))
+"""
+
+
+@case
+def ctl_python_package_drives_a_session(rig):
+    """The qorvel package over a session, as a test bench script uses it:
+    channel properties set and read back, a sweep, a refusal and an attach
+    failure raised with what qorvelctl said."""
+    run = Run(rig, "ctl-python", sav=saved_state(1000, 100, 100, 0, 0))
+    result = subprocess.run([sys.executable, "-c", PYTHON_SESSION, os.path.join(ROOT, "python"), WINE, rig.ctl_exe],
+                            cwd=run.dir, env=run.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+    check(result.returncode == 0, "python: exit %d, %s" % (result.returncode, result.stderr.decode()[-800:]))
+    out = json.loads(result.stdout)
+    volt = 3277 * 10 / 32768  # the code nearest 1 V
+    check(out["dac2"] == ["sine", 45.0, volt, 2 * volt, 1000.0, None], "DAC2 read back %r" % out["dac2"])
+    check(out["dac1"] == [0.0, 8192 * 10 / 32768], "DAC1 kept %r" % out["dac1"])
+    check(out["steps"] == [[25000.0, 500.0, 500.0], [37500.0, 750.0, 750.0], [50000.0, 1000.0, 1000.0]],
+          "sweep %r" % out["steps"])
+    check(out["refused"][0] == 2 and "--amp1" in out["refused"][1], "refusal %r" % out["refused"])
+    check(out["attach"] == [-2, MSG_NOT_CONNECTED], "attach failure %r" % out["attach"])
+    block = written_blocks(run.log())[-1]
+    check(channel(block, 1)[0] == half_away(3277 * math.sin(math.pi / 4)), "DAC2's first sample %d"
+          % channel(block, 1)[0])
 
 
 def half_away(x):
@@ -1873,8 +2139,7 @@ def ctl_shapes_phase_and_frequencies_play_as_asked(rig):
         run = Run(rig, "ctl-shapes-%d" % number)
         out = ctl_ok(run, "play", *args)
         what = " ".join(map(str, args))
-        check(run.requests() == [("rate", float(rate)), ("stop",), ("write",), ("stop",), ("run", float(rate))],
-              "%s: requests %r" % (what, run.requests()))
+        check(run.requests() == play_requests(float(rate)), "%s: requests %r" % (what, run.requests()))
         block = the_write(run)
         for index, (how, want) in enumerate((dac1, dac2)):
             got = channel(block, index)
@@ -1909,8 +2174,7 @@ def ctl_files_and_the_preview_are_the_block_written(rig):
         ("%s;%s\r\n" % (a, b)).replace(".", ",") for a, b in volts)).encode("cp1251"))
     codes = [half_away(v * 32768 / 10) for pair in volts for v in pair]
     out = ctl_ok(run, "load", "sheet.csv", "--rate", 25000)
-    check(run.requests() == [("rate", 25000.0), ("stop",), ("write",), ("stop",), ("run", 25000.0)],
-          "csv: requests %r" % run.requests())
+    check(run.requests() == play_requests(25000.0), "csv: requests %r" % run.requests())
     check(the_write(run)[:2000] == codes * 4, "the CSV's block differs from its values")
     check("100.00Hz  (4 cycles of the file" in out, "csv: printed %r" % out)
 
@@ -1934,7 +2198,8 @@ def ctl_files_and_the_preview_are_the_block_written(rig):
     ctl_ok(preview_run, "play", *shapes, "--preview", "play.svg")
     block = the_write(preview_run)
     ctl_ok(preview_run, "preview", *shapes, "--svg", "alone.svg")
-    check(len(setups(preview_run.log())) == 5, "preview sent requests: %r" % preview_run.requests())
+    check(len(setups(preview_run.log())) == len(play_requests(0)), "preview sent requests: %r"
+          % preview_run.requests())
     for name in ("play.svg", "alone.svg"):
         traces = svg_traces(os.path.join(preview_run.dir, name))
         check(traces == [channel(block, 0), channel(block, 1)], "%s: its traces differ from the block" % name)

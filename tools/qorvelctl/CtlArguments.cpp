@@ -16,7 +16,26 @@ constexpr char Footer[] =
     "registry key), carries out one command and releases the board; the board\n"
     "keeps playing what it was told. Values a command is not given come from\n"
     "QorvelGen.sav, else the panel's start values. QorvelGen.sav is written only\n"
-    "with --save.\n"
+    "with --save. Each command sends what the panel sends for one action: play\n"
+    "and load as Write and then ticking Start (rate, stop, stop, write, rate,\n"
+    "stop, run); rate as moving the frequency slider with Start clear (rate,\n"
+    "stop), with --run as with Start ticked (rate, stop, run); stop as clearing\n"
+    "Start (rate, stop); autostart as the panel's button with Start clear (rate,\n"
+    "stop, the switch; then the board takes a second), with --run as with Start\n"
+    "ticked (rate, stop, run, the switch).\n"
+    "\n"
+    "session attaches once and then reads one command a line from standard input\n"
+    "(the words after qorvelctl, as here; # starts a comment line; quit or the end\n"
+    "of input ends it) and answers each with one JSON line, the object --json\n"
+    "prints, its exit code in \"exit\". A session remembers what it last played:\n"
+    "what a command is not given is what the one before left.\n"
+    "sweep steps the common rate so that one channel's frequency (--channel, DAC1\n"
+    "by default) goes --from HZ --to HZ in --steps N (--log: evenly on a log\n"
+    "scale) or by --step HZ, each step --dwell MS long on a steady clock, --down\n"
+    "from the top, --repeat N times; each step is the rate with read-back, a\n"
+    "stop and a run, and prints one line (JSON with --json and in a session) as\n"
+    "it begins. The block in the board stays; the last step keeps playing.\n"
+    "Ctrl+C ends a sweep at the step it is on.\n"
     "\n"
     "Waveforms (play, preview): per channel N (1 or 2) a shape (--shapeN sine,\n"
     "square, triangle, ramp or dc), a peak (--ampN CODE, --voltsN V or --vppN V\n"
@@ -48,8 +67,9 @@ constexpr char Footer[] =
     "  -2  the board could not be attached (shown as 254 or 4294967294 by some\n"
     "      shells): the panel's message, if it has one, on standard error; no\n"
     "      request was sent. A board opened by another program answers so.\n"
-    "  3   the driver faulted inside the write or run request; the fault was\n"
-    "      caught, the board's state is unknown\n";
+    "  3   the driver faulted inside a request or the release; the fault was\n"
+    "      caught, the board's state is unknown\n"
+    "  5   qorvelctl itself failed (out of memory, say); the board's state is unknown\n";
 
 const std::string ChannelOptionNames[] = {"--shape", "--amp",   "--volts",  "--vpp",         "--periods",
                                           "--freq",  "--phase", "--offset", "--offset-code", "--duty"};
@@ -104,7 +124,11 @@ std::string TakeChannelOptions(CLI::App& command, ChannelOptions& options, int c
     options.periodsGiven = given("--periods");
     options.frequencyGiven = given("--freq");
     options.offsetVoltsGiven = given("--offset");
-    if (given("--duty") && options.shape != "square")
+    options.shapeGiven = given("--shape");
+    options.phaseGiven = given("--phase");
+    options.offsetCodeGiven = given("--offset-code");
+    options.dutyGiven = given("--duty");
+    if (options.dutyGiven && options.shapeGiven && options.shape != "square")
         return "--duty" + n + " goes with --shape" + n + " square";
     return "";
 }
@@ -156,18 +180,37 @@ CtlParse ParseCtlArguments(int argc, const char* const* argv, CtlArguments& argu
     for (CLI::App* drawing : {play, load})
         drawing->add_option("--preview", arguments.picture, "also draw the block written into this SVG file");
     preview->add_option("--svg", arguments.picture, "the SVG file to draw into")->required();
-    CLI::App* rate =
-        app.add_subcommand("rate", "apply a sampling frequency; with --run, run the block in the board");
+    CLI::App* rate = app.add_subcommand(
+        "rate", "a new sampling frequency, as the panel's slider: rate, stop; --run: and run");
     rate->add_option("HZ", arguments.rate, "sampling frequency in Hz, 1 to 50000")
         ->required()
         ->check(CLI::Range(MinSamplingFrequency, MaxSamplingFrequency));
     rate->add_flag("--run", arguments.run, "run the block already in the board at the rate in effect");
-    CLI::App* stop = app.add_subcommand("stop", "the stop request");
+    CLI::App* stop = app.add_subcommand("stop", "stop the board, as clearing the Start box: rate, stop");
     CLI::App* autoStart =
         app.add_subcommand("autostart", "switch the board's power-on auto-start, as the panel's two buttons");
     std::string onOff;
     autoStart->add_option("MODE", onOff, "on or off")->required()->check(CLI::IsMember({"on", "off"}));
     CLI::Option* autoStartRate = AddRateOption(*autoStart, arguments);
+    autoStart->add_flag("--run", arguments.run,
+                        "as with the Start box ticked: run the block before the switch");
+    CLI::App* sweep = app.add_subcommand(
+        "sweep", "step the common rate so that one channel's frequency goes from one value to another");
+    SweepOptions& s = arguments.sweep;
+    sweep->add_option("--from", s.from, "the channel's first frequency in Hz")->required();
+    sweep->add_option("--to", s.to, "its last frequency in Hz")->required();
+    CLI::Option* steps = sweep->add_option("--steps", s.steps, "this many steps, --from and --to included")
+                             ->check(CLI::Range(1, 100000));
+    sweep->add_option("--step", s.step, "steps this many Hz apart (not with --log)")->excludes(steps);
+    sweep->add_option("--dwell", s.dwellMs, "how long each step plays, in ms (1 to 3600000)")->required();
+    sweep->add_flag("--log", s.log, "steps evenly spaced on a log scale");
+    sweep->add_option("--channel", s.channel, "the channel whose frequency is named: 1 (default) or 2")
+        ->check(CLI::Range(1, 2));
+    sweep->add_flag("--down", s.down, "from --to down to --from");
+    sweep->add_option("--repeat", s.repeat, "the whole sweep this many times (default 1)")
+        ->check(CLI::Range(1, 100000));
+    CLI::App* session = app.add_subcommand(
+        "session", "attach once, then carry out one command a line from standard input, one JSON line each");
     for (CLI::App* saving : {play, rate, autoStart})
         saving->add_flag("--save", arguments.save,
                          "write the values used into QorvelGen.sav, as the panel at exit");
@@ -183,7 +226,8 @@ CtlParse ParseCtlArguments(int argc, const char* const* argv, CtlArguments& argu
         return badArguments(error.what());
     }
     if (app.get_subcommands().empty())
-        return badArguments("a command is needed: status, play, load, preview, rate, stop or autostart");
+        return badArguments(
+            "a command is needed: status, play, load, preview, rate, stop, autostart, sweep or session");
 
     arguments.command = status->parsed()    ? CtlCommand::Status
                         : play->parsed()    ? CtlCommand::Play
@@ -191,7 +235,10 @@ CtlParse ParseCtlArguments(int argc, const char* const* argv, CtlArguments& argu
                         : preview->parsed() ? CtlCommand::Preview
                         : rate->parsed()    ? CtlCommand::Rate
                         : stop->parsed()    ? CtlCommand::Stop
+                        : sweep->parsed()   ? CtlCommand::Sweep
+                        : session->parsed() ? CtlCommand::Session
                                             : CtlCommand::AutoStart;
+    s.stepGiven = sweep->get_option("--step")->count() > 0;
     arguments.rateGiven = rate->parsed() || autoStartRate->count() > 0;
     for (CLI::Option* option : rateOptions) arguments.rateGiven = arguments.rateGiven || option->count() > 0;
     const bool shapes = play->parsed() || (preview->parsed() && arguments.file.empty());

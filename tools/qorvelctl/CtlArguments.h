@@ -5,13 +5,16 @@
 #include <cstdint>
 #include <string>
 
-enum class CtlCommand { Status, Play, Load, Preview, Rate, Stop, AutoStart };
+#include "SweepPlan.h"
+
+enum class CtlCommand { Status, Play, Load, Preview, Rate, Stop, AutoStart, Sweep, Session };
 
 // The exit codes, as --help documents them.
 namespace CtlExit {
 constexpr int Done = 0;
 constexpr int BadArguments = 2;
 constexpr int DriverFault = 3;
+constexpr int InternalError = 5;  // qorvelctl itself failed (never a driver fault)
 constexpr int AttachFailed = -2;  // as the panel's start-up
 }  // namespace CtlExit
 
@@ -19,6 +22,7 @@ constexpr int AttachFailed = -2;  // as the panel's start-up
 // values are as given; "given" tells which were.
 struct ChannelOptions {
     std::string shape = "sine";
+    bool shapeGiven = false;
     int32_t amplitude = 0;  // --ampN, a code
     bool amplitudeGiven = false;
     double volts = 0.0;  // --voltsN, the peak
@@ -29,11 +33,14 @@ struct ChannelOptions {
     bool periodsGiven = false;
     double frequency = 0.0;  // --freqN, hertz
     bool frequencyGiven = false;
-    double phase = 0.0;        // degrees
+    double phase = 0.0;  // degrees
+    bool phaseGiven = false;
     double offsetVolts = 0.0;  // --offsetN
     bool offsetVoltsGiven = false;
     int32_t offsetCode = 0;  // --offset-codeN
-    double duty = 50.0;      // percent
+    bool offsetCodeGiven = false;
+    double duty = 50.0;  // percent
+    bool dutyGiven = false;
 };
 
 struct CtlArguments {
@@ -50,8 +57,9 @@ struct CtlArguments {
     bool unitsGiven = false;
     int channel = 0;           // load --channel: 1 or 2; 0 when not given
     std::string picture;       // preview --svg, play and load --preview; empty for none
-    bool run = false;          // rate --run
+    bool run = false;          // rate --run, autostart --run: as while Start is ticked
     bool autoStartOn = false;  // autostart on|off
+    SweepOptions sweep;
 };
 
 // What parsing left to do: carry the command out (exitCode -1), or end
@@ -62,6 +70,7 @@ struct CtlParse {
     std::string text;
 };
 
+// The words are UTF-8 (the command line's, or a session's line).
 CtlParse ParseCtlArguments(int argc, const char* const* argv, CtlArguments& arguments);
 
 // Volts as the code the panel would show for them (code x dacRange /

@@ -8,10 +8,18 @@ std::string Hertz(double hertz) {
 }
 
 bool ChannelWaveFrom(const ChannelOptions& options, int channel, double dacRange, const SavedState& saved,
-                     ChannelWave& wave, std::string& problem) {
+                     const ChannelWave* previous, ChannelWave& wave, std::string& problem) {
     const std::string n = std::to_string(channel + 1);
-    ShapeFromName(options.shape, wave.shape);
-    wave.amplitude = channel == 0 ? saved.AmplitudeIndex1 : saved.AmplitudeIndex2;
+    if (previous) {
+        wave = previous[channel];
+    } else {
+        wave.amplitude = channel == 0 ? saved.AmplitudeIndex1 : saved.AmplitudeIndex2;
+        wave.periods = (channel == 0 ? saved.ModeIndex1 : saved.ModeIndex2) + 1;
+        wave.phase = options.phase;
+        wave.offset = options.offsetCode;
+        wave.duty = options.duty;
+    }
+    if (!previous || options.shapeGiven) ShapeFromName(options.shape, wave.shape);
     if (options.amplitudeGiven) wave.amplitude = options.amplitude;
     if (options.voltsGiven &&
         !VoltsToCode("--volts" + n, options.volts, dacRange, 0, wave.amplitude, problem))
@@ -19,14 +27,17 @@ bool ChannelWaveFrom(const ChannelOptions& options, int channel, double dacRange
     if (options.peakToPeakGiven && !VoltsToCode("--vpp" + n + " (half of it)", options.peakToPeak / 2,
                                                 dacRange, 0, wave.amplitude, problem))
         return false;
-    wave.periods = (channel == 0 ? saved.ModeIndex1 : saved.ModeIndex2) + 1;
     if (options.periodsGiven) wave.periods = options.periods;
-    wave.phase = options.phase;
-    wave.offset = options.offsetCode;
+    if (options.phaseGiven) wave.phase = options.phase;
+    if (options.offsetCodeGiven) wave.offset = options.offsetCode;
     if (options.offsetVoltsGiven &&
         !VoltsToCode("--offset" + n, options.offsetVolts, dacRange, -32768, wave.offset, problem))
         return false;
-    wave.duty = options.duty;
+    if (options.dutyGiven) wave.duty = options.duty;
+    if (options.dutyGiven && wave.shape != WaveShape::Square) {
+        problem = "--duty" + n + " goes with a square: DAC" + n + " plays a " + ShapeName(wave.shape);
+        return false;
+    }
     return true;
 }
 
@@ -55,7 +66,8 @@ bool BlockNeedsRange(const CtlArguments& arguments, const FileBlock* file) {
 }
 
 bool PlanCtlBlock(const CtlArguments& arguments, const FileBlock* file, double dacRange,
-                  const SavedState& saved, CtlBlock& planned, std::string& problem) {
+                  const SavedState& saved, const ChannelWave* previous, CtlBlock& planned,
+                  std::string& problem) {
     planned = CtlBlock{};
     planned.rate = arguments.rateGiven ? arguments.rate : saved.FreqIndex;
     if (file) {
@@ -81,7 +93,8 @@ bool PlanCtlBlock(const CtlArguments& arguments, const FileBlock* file, double d
         std::optional<double> asked[2];
         for (int channel = 0; channel < 2; ++channel) {
             const ChannelOptions& options = arguments.channels[channel];
-            if (!ChannelWaveFrom(options, channel, dacRange, saved, planned.waves[channel], problem))
+            if (!ChannelWaveFrom(options, channel, dacRange, saved, previous, planned.waves[channel],
+                                 problem))
                 return false;
             if (options.frequencyGiven) asked[channel] = options.frequency;
         }

@@ -27,9 +27,11 @@ struct CtlBlock {
 // Does the block depend on the DAC range (volts given, or a CSV in volts)?
 bool BlockNeedsRange(const CtlArguments& arguments, const FileBlock* file);
 
-// Builds the block from the arguments over the saved state (the values not
-// given), with `file` for load and preview FILE. False, with what is wrong in
-// problem, when an option or a value cannot be played as asked; nothing has
-// been sent then.
+// Builds the block from the arguments over the values not given: those of
+// `previous` (a session's last two waves) where given, else the saved
+// state's and the options' defaults; with `file` for load and preview FILE.
+// False, with what is wrong in problem, when an option or a value cannot be
+// played as asked; nothing has been sent then.
 bool PlanCtlBlock(const CtlArguments& arguments, const FileBlock* file, double dacRange,
-                  const SavedState& saved, CtlBlock& planned, std::string& problem);
+                  const SavedState& saved, const ChannelWave* previous, CtlBlock& planned,
+                  std::string& problem);

@@ -1,8 +1,11 @@
 #include "win/BlockFileReader.h"
 
+#include "win/ConsoleOutput.h"
+
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -13,8 +16,8 @@ constexpr std::streamsize MostBytes = 4 << 20;
 
 // The file's chunks: RIFF of form WAVE, its format chunk, its data chunk.
 bool ReadWav(const std::string& path, FileBlock& block, std::string& problem) {
-    HMMIO file =
-        mmioOpenA(const_cast<char*>(path.c_str()), nullptr, MMIO_READ | MMIO_ALLOCBUF | MMIO_DENYWRITE);
+    std::wstring name = WideFrom(path, Utf8);
+    HMMIO file = mmioOpenW(name.data(), nullptr, MMIO_READ | MMIO_ALLOCBUF | MMIO_DENYWRITE);
     if (!file) {
         problem = "cannot be opened as a RIFF file";
         return false;
@@ -69,7 +72,7 @@ bool ReadWav(const std::string& path, FileBlock& block, std::string& problem) {
 }  // namespace
 
 bool ReadBlockFile(const std::string& path, FileUnits units, FileBlock& block, std::string& problem) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(std::filesystem::path(WideFrom(path, Utf8)), std::ios::binary);
     std::string bytes;
     if (file) {
         file.seekg(0, std::ios::end);

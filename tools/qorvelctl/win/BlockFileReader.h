@@ -7,5 +7,5 @@
 #include "BlockFile.h"
 
 // False, with what is wrong and where (naming the file), when the file
-// cannot be read or holds no block.
+// cannot be read or holds no block. The path is UTF-8, any letters.
 bool ReadBlockFile(const std::string& path, FileUnits units, FileBlock& block, std::string& problem);

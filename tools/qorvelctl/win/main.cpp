@@ -1,43 +1,85 @@
-// qorvelctl: drives the board from a command line, one command per run,
-// through the panel's own code: the same attach, the same request filling,
-// synthesis and write/run guard, the same settings files. Where the panel
-// shows attach's messages in a box, this prints them on standard error.
-// play, load and preview build their block before the board is attached
-// (or, for volts that only the board's range gives, right after it), so a
-// refusal sends nothing.
+// qorvelctl: drives the board from a command line through the panel's own
+// code: the same attach, the same request filling, synthesis and write/run
+// guard, the same settings files. Where the panel shows attach's messages in
+// a box, this prints them on standard error. One command a run, or a session
+// of many over one attach. play, load and preview build their block before
+// the board is attached (or, for volts that only the board's range gives,
+// right after it), so a refusal sends nothing.
+//
+// Every text here is UTF-8: the command line is taken wide and turned into
+// UTF-8, a session's lines are UTF-8, and the program's 1251 texts (attach's
+// messages, the device name) are converted where they come in.
 #include <windows.h>
+#include <psapi.h>
 
 #include <nlohmann/json.hpp>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "win/BlockFileReader.h"
 #include "win/ConsoleOutput.h"
 #include "CtlArguments.h"
 #include "CtlBlock.h"
 #include "ScopePicture.h"
+#include "SessionLine.h"
+#include "SweepPlan.h"
 #include "device/win/DeviceAttach.h"
 #include "device/DriverKey.h"
 #include "device/win/GeneratorCommands.h"
+#include "device/win/RequestGuard.h"
 #include "panel/DisplayText.h"
 #include "panel/PanelValues.h"
 #include "settings/ConfigFiles.h"
+#include "settings/FileAccess.h"
+#include "settings/SettingsReader.h"
 #include "settings/SettingsValues.h"
 
 namespace {
 constexpr char ConfigurationFile[] = "QorvelGen.cfg";
 constexpr char SavedStateFile[] = "QorvelGen.sav";
 
-// What the panel's application record holds of the settings and the device.
-struct CtlState : Configuration, GeneratorDevice, SavedState {};
+// Ctrl+C (or Ctrl+Break, or the console closing): a sweep ends at the step
+// it is on and the board is released.
+std::atomic<bool> interrupted{false};
+
+BOOL WINAPI OnConsoleBreak(DWORD) {
+    interrupted = true;
+    return TRUE;
+}
+
+// Neither an uncaught exception nor the C runtime's abort may end qorvelctl
+// with 3, the code of a caught driver fault.
+[[noreturn]] void InternalError() {
+    Print(OutputStream::Error, "qorvelctl: internal error; the board's state is unknown\n", Utf8);
+    std::_Exit(CtlExit::InternalError);
+}
+
+void OnAbortSignal(int) {
+    InternalError();
+}
+
+// The board and what it was last told: the panel's application record of
+// the settings and the device, for one command or a whole session.
+struct Board : Configuration, GeneratorDevice, SavedState {
+    bool savedStateRead = false;          // QorvelGen.sav was there
+    std::optional<CtlBlock> lastPlayed;   // a session's last play or load
+    std::optional<ChannelWave> waves[2];  // a session's last shapes
+    bool session = false;
+};
 
 // Attach's message, kept for standard error and the JSON object.
 class ConsoleReport final : public AttachReport {
 public:
-    void DeviceRefused(const char* message) override { this->message = message; }
+    void DeviceRefused(const char* message) override { this->message = Utf8From1251(message); }
     std::string message;
 };
 
@@ -50,6 +92,8 @@ const char* CommandName(CtlCommand command) {
     case CtlCommand::Rate: return "rate";
     case CtlCommand::Stop: return "stop";
     case CtlCommand::AutoStart: return "autostart";
+    case CtlCommand::Sweep: return "sweep";
+    case CtlCommand::Session: return "session";
     }
     return "";
 }
@@ -68,51 +112,178 @@ std::string OneLine(const DisplayText& display) {
 
 std::string PhaseText(double degrees) {
     char text[32];
-    std::snprintf(text, sizeof text, "%g\xB0", degrees);  // the degree sign of code page 1251
+    std::snprintf(text, sizeof text, "%g\xC2\xB0", degrees);
     return text;
 }
 
-class Session {
+// Milliseconds on the steady clock.
+double Now() {
+    static const double perMs = [] {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(frequency.QuadPart) / 1000.0;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / perMs;
+}
+
+// The handles the process holds: the system's count where it gives one,
+// else (this Wine answers 0) the handle values that name an open object,
+// probed up to a long run of free ones.
+DWORD CountHandles() {
+    DWORD count = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0) return count;
+    count = 0;
+    DWORD flags = 0;
+    for (uintptr_t value = 4, free = 0; free < 1024; value += 4) {
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
+            ++count;
+            free = 0;
+        } else {
+            ++free;
+        }
+    }
+    return count;
+}
+
+// Releases the device under the guard: a driver that faulted in a request
+// may fault again on its way out. After such a fault the device and its
+// library are given up, not touched again. True when the release returned.
+bool ReleaseGuarded(Board& board) {
+    if (CallGuarded([](void* context) { ReleaseDevice(*static_cast<Board*>(context)); }, &board)) return true;
+    board.device = nullptr;
+    board.driverLibrary = nullptr;
+    board.factoryEntry = nullptr;
+    return false;
+}
+
+// Standard input line by line, for a session; and, between a sweep's steps,
+// whether it has ended, without waiting for it. A thread of its own reads
+// it, so this holds for every kind of input: a pipe, a file, a console.
+class InputLines {
 public:
-    explicit Session(const CtlArguments& arguments) : options(arguments) {
+    InputLines() : changed(CreateEventW(nullptr, FALSE, FALSE, nullptr)) { InitializeCriticalSection(&lock); }
+    InputLines(const InputLines&) = delete;
+    InputLines& operator=(const InputLines&) = delete;
+    // The reader may still wait in its read: the process ends it.
+
+    bool Next(std::string& line) {
+        Start();
+        for (;;) {
+            EnterCriticalSection(&lock);
+            const size_t end = buffer.find('\n');
+            const bool whole = end != std::string::npos, last = !whole && ended;
+            if (whole) {
+                line = buffer.substr(0, end);
+                buffer.erase(0, end + 1);
+            } else if (last) {
+                line.swap(buffer);
+                buffer.clear();
+            }
+            LeaveCriticalSection(&lock);
+            if (whole) return true;
+            if (last) return !line.empty();
+            WaitForSingleObject(changed, INFINITE);
+        }
+    }
+
+    // True once no line can come any more: the input is closed and every
+    // line of it taken.
+    bool Ended() {
+        EnterCriticalSection(&lock);
+        const bool over = ended && buffer.empty();
+        LeaveCriticalSection(&lock);
+        return over;
+    }
+
+private:
+    void Start() {
+        if (reader || !changed) return;
+        reader = CreateThread(nullptr, 0, Read, this, 0, nullptr);
+        if (!reader) ended = true;
+    }
+
+    static DWORD WINAPI Read(void* context) {
+        auto& self = *static_cast<InputLines*>(context);
+        const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+        char chunk[4096];
+        for (;;) {
+            DWORD got = 0;
+            const bool read = ReadFile(input, chunk, sizeof chunk, &got, nullptr) && got > 0;
+            EnterCriticalSection(&self.lock);
+            if (read)
+                self.buffer.append(chunk, got);
+            else
+                self.ended = true;
+            LeaveCriticalSection(&self.lock);
+            SetEvent(self.changed);
+            if (!read) return 0;
+        }
+    }
+
+    CRITICAL_SECTION lock;
+    HANDLE changed;
+    HANDLE reader = nullptr;
+    std::string buffer;
+    bool ended = false;
+};
+
+class Command {
+public:
+    Command(const CtlArguments& arguments, Board& board, InputLines* input)
+        : options(arguments), record(board), input(input) {
         summary["command"] = CommandName(arguments.command);
     }
 
-    int Run();
-    // Prints the report (text or JSON) and gives the exit code.
+    // One command on an attached board, or (attach true) the whole run of one:
+    // the files and the block first, then attach, the requests and the release.
+    int Run(bool attach);
+    // Prints the report (text, or JSON with --json and in a session) and
+    // gives the exit code.
     int Finish(int exitCode, const char* outcome);
-
-private:
     int Fail(int exitCode, const char* outcome, const std::string& message) {
-        // The message in its own code page for the console, UTF-8 in JSON.
-        Print(OutputStream::Error, message, Cp1251);
-        std::string text = Utf8From1251(message);
+        if (!record.session) Print(OutputStream::Error, message, Utf8);
+        std::string text = message;
         while (!text.empty() && text.back() == '\n') text.pop_back();
         summary["message"] = text;
         return Finish(exitCode, outcome);
     }
+    bool Attach(int& exitCode);
+    nlohmann::json& Summary() { return summary; }
+
+private:
     int Refuse(const std::string& problem) {
         return Fail(CtlExit::BadArguments, "bad arguments", "qorvelctl: " + problem + "; nothing was sent\n");
     }
-    bool Attach(int& exitCode);
+    int DriverFault(const char* where) {
+        return Fail(CtlExit::DriverFault, "driver fault",
+                    std::string("qorvelctl: the driver faulted inside the ") + where +
+                        "; caught, the board's state is unknown\n");
+    }
+    bool Json() const { return options.json || record.session; }
     bool PlanBlock(double dacRange, int& exitCode);
     bool DrawPreview(double dacRange, int& exitCode);
     void TakeChosenValues();
     void ApplyRate();
     bool Reload(bool write, int& exitCode);
     bool WriteAndRun(int& exitCode);
-    void ReportChannels();
+    bool Sweep(int& exitCode);
+    void WarnOfStartValues();
+    void ReportChannels(const CtlBlock& block);
+    CtlBlock BlockInTheBoard() const;
     void Line(const std::string& text) { printed += text + "\n"; }
 
     const CtlArguments& options;
-    CtlState record;
+    Board& record;
+    InputLines* input;              // a session's, for a sweep to see its end
     std::optional<FileBlock> file;  // load's and preview's FILE
     std::optional<CtlBlock> planned;
     nlohmann::json summary;
     std::string printed;
 };
 
-bool Session::Attach(int& exitCode) {
+bool Command::Attach(int& exitCode) {
     ConsoleReport report;
     if (AttachDevice(record, record.DeviceName, record.Device, record.ADCRange, record.DACRange, report)) {
         summary["device"] = {{"name", Utf8From1251(record.DeviceName)},
@@ -127,7 +298,7 @@ bool Session::Attach(int& exitCode) {
     if (report.message.empty()) {
         char key[512];
         BuildDriverKeyPath(record.DeviceName, key, sizeof key);
-        report.message = "qorvelctl: no board driver answers at HKEY_LOCAL_MACHINE\\" + std::string(key) +
+        report.message = "qorvelctl: no board driver answers at HKEY_LOCAL_MACHINE\\" + Utf8From1251(key) +
                          " (value \"path\")";
     }
     exitCode = Fail(CtlExit::AttachFailed, "attach failed", report.message + "\n");
@@ -135,10 +306,14 @@ bool Session::Attach(int& exitCode) {
 }
 
 // The block of play, load or preview, with the range its volts need.
-bool Session::PlanBlock(double dacRange, int& exitCode) {
+bool Command::PlanBlock(double dacRange, int& exitCode) {
     CtlBlock block;
     std::string problem;
-    if (!PlanCtlBlock(options, file ? &*file : nullptr, dacRange, record, block, problem)) {
+    ChannelWave previous[2];
+    const bool remembered = record.waves[0] && record.waves[1];
+    if (remembered) previous[0] = *record.waves[0], previous[1] = *record.waves[1];
+    if (!PlanCtlBlock(options, file ? &*file : nullptr, dacRange, record, remembered ? previous : nullptr,
+                      block, problem)) {
         exitCode = Refuse(problem);
         return false;
     }
@@ -148,7 +323,7 @@ bool Session::PlanBlock(double dacRange, int& exitCode) {
 
 // The block that is written, both channels in volts over one block, drawn
 // by the code that draws what the board played.
-bool Session::DrawPreview(double dacRange, int& exitCode) {
+bool Command::DrawPreview(double dacRange, int& exitCode) {
     if (options.picture.empty()) return true;
     PlayedCycle cycle;
     cycle.rate = planned->rate;
@@ -157,7 +332,8 @@ bool Session::DrawPreview(double dacRange, int& exitCode) {
     const std::string caption = "preview of the block qorvelctl writes: one cycle of " +
                                 std::to_string(SamplePairs) + " pairs at " + std::to_string(planned->rate) +
                                 " Hz, full scale " + Decimal(dacRange, 3) + " V";
-    std::ofstream picture(options.picture, std::ios::binary | std::ios::trunc);
+    std::ofstream picture(std::filesystem::path(WideFrom(options.picture, Utf8)),
+                          std::ios::binary | std::ios::trunc);
     picture << ScopeSvg(cycle, 1, caption);
     picture.close();
     if (!picture) {
@@ -168,17 +344,17 @@ bool Session::DrawPreview(double dacRange, int& exitCode) {
     return true;
 }
 
-// The values the command was given over those of the saved state, held in
-// the panel's ranges as the panel holds them: the rate, and play's
-// amplitudes and periods, which --save keeps.
-void Session::TakeChosenValues() {
+// The values the command was given over those of the saved state (or of
+// the session's last command), held in the panel's ranges as the panel
+// holds them: the rate, and play's amplitudes and periods, which --save keeps.
+void Command::TakeChosenValues() {
     if (planned) {
         record.FreqIndex = planned->rate;
         if (!planned->fromFile) {
             record.AmplitudeIndex1 = planned->waves[0].amplitude;
             record.AmplitudeIndex2 = planned->waves[1].amplitude;
-            record.ModeIndex1 = planned->waves[0].periods - 1;
-            record.ModeIndex2 = planned->waves[1].periods - 1;
+            record.ModeIndex1 = std::min(planned->waves[0].periods - 1, MaxModeIndex);
+            record.ModeIndex2 = std::min(planned->waves[1].periods - 1, MaxModeIndex);
         }
     } else if (options.rateGiven) {
         record.FreqIndex = options.rate;
@@ -188,42 +364,55 @@ void Session::TakeChosenValues() {
 
 // As every change on the panel: the chosen rate applied, the board's own
 // taken back.
-void Session::ApplyRate() {
+void Command::ApplyRate() {
     record.samplingFrequency = record.FreqIndex;
     ApplySamplingFrequency(record, record.samplingFrequency);
     summary["rateRequested"] = record.FreqIndex;
     summary["rate"] = record.samplingFrequency;
+    printed.clear();  // the line of the rate that plays comes last
     Line("rate    " + OneLine(FrequencyDisplay(record.samplingFrequency)));
 }
 
-bool Session::Reload(bool write, int& exitCode) {
+bool Command::Reload(bool write, int& exitCode) {
     if (ReloadGenerator(record, record.ModeIndex1, record.ModeIndex2, write)) return true;
-    exitCode = Fail(CtlExit::DriverFault, "driver fault",
-                    std::string("qorvelctl: the driver faulted inside the ") + (write ? "write" : "run") +
-                        " request; caught, the board's state is unknown\n");
+    exitCode = DriverFault(write ? "write request" : "run request");
     return false;
 }
 
-// The panel's Write (stop, write) with the planned block, then its Start
-// (stop, run).
-bool Session::WriteAndRun(int& exitCode) {
+// The panel's Write with the Start box clear (rate, stop; then stop, write
+// with the planned block), then ticking the Start box (rate; stop, run).
+bool Command::WriteAndRun(int& exitCode) {
     ApplyRate();
+    StopGenerator(record);
     if (!WriteGivenBlock(record, planned->block)) {
-        exitCode =
-            Fail(CtlExit::DriverFault, "driver fault",
-                 "qorvelctl: the driver faulted inside the write request; caught, the board's state is "
-                 "unknown\n");
+        exitCode = DriverFault("write request");
         return false;
     }
+    ApplyRate();
     if (!Reload(false, exitCode)) return false;
-    ReportChannels();
+    record.lastPlayed = planned;
+    if (!planned->fromFile) record.waves[0] = planned->waves[0], record.waves[1] = planned->waves[1];
+    ReportChannels(*planned);
     return true;
+}
+
+// Without QorvelGen.sav (and outside a session's memory) a channel not given
+// plays the panel's start values: amplitude 0, silence. Said, not refused.
+void Command::WarnOfStartValues() {
+    if (record.savedStateRead || record.waves[0] || !planned || planned->fromFile) return;
+    for (int channel = 0; channel < 2; ++channel) {
+        const ChannelOptions& given = options.channels[channel];
+        if (given.amplitudeGiven || given.voltsGiven || given.peakToPeakGiven) continue;
+        const std::string warning = "no QorvelGen.sav here: DAC" + std::to_string(channel + 1) +
+                                    " plays the panel's start values (amplitude 0: silent)";
+        summary["warnings"].push_back(warning);
+        if (!record.session) Print(OutputStream::Error, "qorvelctl: " + warning + "\n", Utf8);
+    }
 }
 
 // Each channel as the panel's display shows it (at the rate in effect), and
 // what else it plays.
-void Session::ReportChannels() {
-    const CtlBlock& block = *planned;
+void Command::ReportChannels(const CtlBlock& block) {
     const double rate = record.samplingFrequency;
     const double perCode = record.DACRange / 32768.0;
     PlayedCycle cycle;
@@ -286,16 +475,86 @@ void Session::ReportChannels() {
     summary["channels"] = channels;
 }
 
-int Session::Run() {
-    if (!options.directory.empty() && !SetCurrentDirectoryA(options.directory.c_str()))
-        return Fail(CtlExit::BadArguments, "bad arguments",
-                    "qorvelctl: --dir: cannot enter the folder " + options.directory + "\n");
-    // As the panel: the files by their names in the folder it started in.
-    const DWORD length = GetCurrentDirectoryA(sizeof record.workingDirectory, record.workingDirectory);
-    if (length == 0 || length >= sizeof record.workingDirectory) record.workingDirectory[0] = '\0';
-    ReadConfiguration(record, ConfigurationFile);
-    ReadSavedState(record, SavedStateFile);
+// The block in the board as far as this run knows it: the session's last,
+// else the sines of the saved state.
+CtlBlock Command::BlockInTheBoard() const {
+    if (record.lastPlayed) return *record.lastPlayed;
+    CtlArguments sines;
+    CtlBlock block;
+    std::string problem;
+    PlanCtlBlock(sines, nullptr, record.DACRange > 0 ? record.DACRange : DefaultRangeVolts, record, nullptr,
+                 block, problem);
+    return block;
+}
 
+// One step: the panel's rate change while playing (the rate with read-back,
+// then stop and run), so both channels follow and keep their phase.
+bool Command::Sweep(int& exitCode) {
+    const CtlBlock& block = *planned;
+    const int named = options.sweep.channel - 1;
+    const SweepPlan plan = PlanSweep(options.sweep, block.Periods(named));
+    if (!plan.problem.empty()) {
+        exitCode = Fail(CtlExit::BadArguments, "bad arguments", plan.problem + "; nothing was sent\n");
+        return false;
+    }
+    // Sleeps of a millisecond, not of the system's default tick.
+    timeBeginPeriod(1);
+    struct EndPeriod {
+        ~EndPeriod() { timeEndPeriod(1); }
+    } endPeriod;
+    const double began = Now();
+    size_t done = 0;
+    const char* outcome = "done";
+    for (size_t k = 0; k < plan.steps.size(); ++k) {
+        // Step k starts k dwells after the first: no drift from the time the
+        // requests take.
+        const double due = k * options.sweep.dwellMs;
+        // Ctrl+C, or the end of a session's input, ends it at the step it is on.
+        const auto over = [&] { return k > 0 && (interrupted || (input && input->Ended())); };
+        for (;;) {
+            const double left = due - (Now() - began);
+            if (left <= 0 || over()) break;
+            Sleep(left > 3 ? static_cast<DWORD>(std::min(left - 2, 5.0)) : 0);
+        }
+        if (over()) {
+            outcome = "interrupted";
+            break;
+        }
+        const double at = Now() - began;
+        record.samplingFrequency = plan.steps[k].rate;
+        ApplySamplingFrequency(record, record.samplingFrequency);
+        if (!Reload(false, exitCode)) return false;
+        ++done;
+        const double rate = record.samplingFrequency;
+        const double hertz[2] = {PlayedHertz(block.Periods(0), rate), PlayedHertz(block.Periods(1), rate)};
+        if (Json()) {
+            const nlohmann::json step = {{"step", k + 1},
+                                         {"rate", rate},
+                                         {"rateRequested", plan.steps[k].rate},
+                                         {"frequencies", {hertz[0], hertz[1]}},
+                                         {"t", at}};
+            Print(OutputStream::Standard, step.dump() + "\n", Utf8);
+        } else {
+            char text[160];
+            std::snprintf(text, sizeof text, "step %zu  %9.3f ms  rate %.6g Hz  DAC1 %.6g Hz  DAC2 %.6g Hz\n",
+                          k + 1, at, rate, hertz[0], hertz[1]);
+            Print(OutputStream::Standard, text, Utf8);
+        }
+    }
+    summary["steps"] = done;
+    summary["rate"] = record.samplingFrequency;
+    summary["result"] = outcome;
+    // What plays now is what the next command starts from.
+    record.FreqIndex = std::clamp(static_cast<int32_t>(record.samplingFrequency + 0.5), MinSamplingFrequency,
+                                  MaxSamplingFrequency);
+    printed.clear();
+    Line("rate    " + OneLine(FrequencyDisplay(record.samplingFrequency)) + " after " + std::to_string(done) +
+         " steps" + (outcome[0] == 'i' ? ", interrupted" : ""));
+    ReportChannels(block);
+    return true;
+}
+
+int Command::Run(bool attach) {
     int exitCode = CtlExit::Done;
     const bool writes = WritesABlock(options.command);
     if (writes && !options.file.empty()) {
@@ -316,34 +575,57 @@ int Session::Run() {
         const double range = knownRange > 0 ? knownRange : DefaultRangeVolts;
         if (!PlanBlock(range, exitCode) || !DrawPreview(range, exitCode)) return exitCode;
     }
+    if (options.command == CtlCommand::Sweep) {
+        // The sweep's rates follow from the periods of the block in the board.
+        planned = BlockInTheBoard();
+        const SweepPlan plan = PlanSweep(options.sweep, planned->Periods(options.sweep.channel - 1));
+        if (!plan.problem.empty())
+            return Fail(CtlExit::BadArguments, "bad arguments", plan.problem + "; nothing was sent\n");
+    }
     if (preview) {
         record.samplingFrequency = planned->rate;
         record.DACRange = knownRange > 0 ? knownRange : DefaultRangeVolts;
         summary["rate"] = record.samplingFrequency;
         Line("rate    " + OneLine(FrequencyDisplay(record.samplingFrequency)));
-        ReportChannels();
+        ReportChannels(*planned);
         Line("preview " + options.picture);
         return Finish(CtlExit::Done, "done");
     }
 
-    if (!Attach(exitCode)) return exitCode;
+    if (attach && !Attach(exitCode)) return exitCode;
     // Volts that only the board's range gives: still nothing has been sent.
     if (writes && !planned &&
         (!PlanBlock(record.DACRange, exitCode) || !DrawPreview(record.DACRange, exitCode)))
         return exitCode;
+    WarnOfStartValues();
     TakeChosenValues();
     switch (options.command) {
     case CtlCommand::Status: {
         uint32_t present = 1;  // a driver that leaves it untouched counts as present, as in the panel's poll
         record.device->table->GetInfo(record.device, InfoItem::Presence, &present);
-        summary["device"]["present"] = present != 0;
+        summary["device"] = {{"name", Utf8From1251(record.DeviceName)},
+                             {"number", record.Device},
+                             {"serial", record.deviceInfo},
+                             {"adcRange", record.ADCRange},
+                             {"dacRange", record.DACRange},
+                             {"present", present != 0}};
         char ranges[128];
         std::snprintf(ranges, sizeof ranges, "ADC range %g V, DAC range %g V", record.ADCRange,
                       record.DACRange);
-        Line("device  " + std::string(record.DeviceName) + ", number " + std::to_string(record.Device));
+        Line("device  " + Utf8From1251(record.DeviceName) + ", number " + std::to_string(record.Device));
         Line("serial  " + std::to_string(record.deviceInfo));
         Line(std::string("ranges  ") + ranges);
         Line(std::string("present ") + (present ? "yes" : "no"));
+        if (record.session) {
+            // What a long session costs the process, to see that it stays put.
+            PROCESS_MEMORY_COUNTERS memory{};
+            memory.cb = sizeof memory;
+            GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+            summary["process"] = {{"handles", CountHandles()},
+                                  {"privateBytes", memory.PagefileUsage},
+                                  {"workingSet", memory.WorkingSetSize}};
+            ReportChannels(BlockInTheBoard());
+        }
         break;
     }
     case CtlCommand::Play:
@@ -351,67 +633,222 @@ int Session::Run() {
         if (!WriteAndRun(exitCode)) return exitCode;
         if (!options.picture.empty()) Line("preview " + options.picture);
         break;
-    case CtlCommand::Preview: break;  // drawn above, without the board
+    case CtlCommand::Preview:
+    case CtlCommand::Session: break;  // drawn above, without the board; a session runs elsewhere
     case CtlCommand::Rate:
+        // The frequency slider moved: with the Start box clear the board
+        // stops; ticked, it runs the block in it at the rate in effect.
         ApplyRate();
         summary["run"] = options.run;
-        if (options.run && !Reload(false, exitCode)) return exitCode;
-        if (options.run) Line("running the block in the board");
+        if (options.run) {
+            if (!Reload(false, exitCode)) return exitCode;
+            Line("running the block in the board");
+        } else {
+            StopGenerator(record);
+            Line("stopped");
+        }
         break;
     case CtlCommand::Stop:
+        // The Start box cleared: the controls applied, and the stop.
+        ApplyRate();
         StopGenerator(record);
         Line("stopped");
         break;
     case CtlCommand::AutoStart:
-        // The panel's buttons: the controls applied (rate, stop), then the
-        // switch, which the board takes in a second.
+        // The panel's buttons: the controls applied (rate, then stop, or stop
+        // and run with the Start box ticked), then the switch, which the
+        // board takes in a second.
         ApplyRate();
-        StopGenerator(record);
+        if (options.run) {
+            if (!Reload(false, exitCode)) return exitCode;
+        } else {
+            StopGenerator(record);
+        }
         GeneratorCommand(record, options.autoStartOn ? AutoStartOn : AutoStartOff, record.samplingFrequency);
         summary["autoStart"] = options.autoStartOn ? "on" : "off";
+        summary["run"] = options.run;
         Line(std::string("auto-start ") + (options.autoStartOn ? "on" : "off"));
+        break;
+    case CtlCommand::Sweep:
+        if (!Sweep(exitCode)) return exitCode;
         break;
     }
     if (options.save) {
-        // As the panel at exit: the device goes first, then the file.
-        ReleaseDevice(record);
+        // As the panel at exit: the device goes first, then the file. A
+        // session keeps its board.
+        if (!record.session && !ReleaseGuarded(record)) return DriverFault("release");
         WriteSavedState(record, SavedStateFile);
         summary["saved"] = true;
         Line(std::string("saved   ") + SavedStateFile);
     }
-    return Finish(CtlExit::Done, "done");
+    const std::string outcome = summary.value("result", std::string("done"));
+    return Finish(CtlExit::Done, outcome == "interrupted" ? "interrupted" : "done");
 }
 
-int Session::Finish(int exitCode, const char* outcome) {
+int Command::Finish(int exitCode, const char* outcome) {
+    // A run of one command releases the board before it reports, guarded:
+    // a driver that faulted may fault again on its way out.
+    if (!record.session && record.device && !ReleaseGuarded(record)) {
+        if (exitCode != CtlExit::DriverFault) {
+            const std::string fault = "qorvelctl: the driver faulted inside the release; caught\n";
+            Print(OutputStream::Error, fault, Utf8);
+            summary["message"] = fault.substr(0, fault.size() - 1);
+        }
+        exitCode = CtlExit::DriverFault;
+        outcome = "driver fault";
+    }
     summary["result"] = outcome;
     summary["exit"] = exitCode;
-    if (options.json)
+    if (Json())
         Print(OutputStream::Standard, summary.dump() + "\n", Utf8);
     else
-        Print(OutputStream::Standard, printed, Cp1251);
+        Print(OutputStream::Standard, printed, Utf8);
     return exitCode;
+}
+
+// The folder of the settings files (--dir, any letters, else the current
+// one) made current, and both files read, as the panel at its start.
+bool TakeFolder(const CtlArguments& arguments, Board& board, std::string& problem) {
+    if (!arguments.directory.empty() && !ChangeDirectory(WideFrom(arguments.directory, Utf8).c_str())) {
+        problem = "qorvelctl: --dir: cannot enter the folder " + arguments.directory + "\n";
+        return false;
+    }
+    TakeStartDirectory(board);
+    ReadConfiguration(board, ConfigurationFile);
+    board.savedStateRead = SettingsReader(SavedStateFile).Loaded();
+    ReadSavedState(board, SavedStateFile);
+    return true;
+}
+
+// The answer to a line that is no command to carry out.
+void Answer(const char* outcome, int exitCode, const std::string& message) {
+    nlohmann::json answer = {{"result", outcome}, {"exit", exitCode}};
+    std::string text = message;
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    if (!text.empty()) answer["message"] = text;
+    Print(OutputStream::Standard, answer.dump() + "\n", Utf8);
+}
+
+// After a driver fault a session goes on only while the board still answers.
+bool StillAnswers(Board& board) {
+    if (!board.device) return false;
+    struct Asked {
+        Board& board;
+        uint32_t present = 1;
+    } asked{board};
+    const bool returned = CallGuarded(
+        [](void* context) {
+            auto& a = *static_cast<Asked*>(context);
+            a.board.device->table->GetInfo(a.board.device, InfoItem::Presence, &a.present);
+        },
+        &asked);
+    return returned && asked.present != 0;
+}
+
+// qorvelctl session: one attach, then a command a line, one JSON line each.
+int RunSession(const CtlArguments& arguments) {
+    Board board;
+    board.session = true;
+    CtlArguments opening = arguments;
+    Command start(opening, board, nullptr);
+    std::string problem;
+    if (!TakeFolder(arguments, board, problem))
+        return start.Fail(CtlExit::BadArguments, "bad arguments", problem);
+    int exitCode = CtlExit::Done;
+    if (!start.Attach(exitCode)) return exitCode;
+    start.Summary()["result"] = "attached";
+    start.Finish(CtlExit::Done, "attached");
+
+    InputLines input;
+    std::string text;
+    int commands = 0;
+    while (input.Next(text)) {
+        const SessionLine line = ReadSessionLine(text);
+        if (line.kind == SessionLineKind::Ignored) continue;
+        if (line.kind == SessionLineKind::Quit) break;
+        if (line.kind == SessionLineKind::Bad) {
+            Answer("bad arguments", CtlExit::BadArguments, line.problem);
+            continue;
+        }
+        std::vector<const char*> words = {"qorvelctl"};
+        for (const std::string& word : line.words) words.push_back(word.c_str());
+        CtlArguments command;
+        const CtlParse parse = ParseCtlArguments(static_cast<int>(words.size()), words.data(), command);
+        if (parse.exitCode == CtlExit::Done) {
+            Answer("help", CtlExit::Done, parse.text);
+            continue;
+        }
+        if (parse.exitCode == CtlExit::BadArguments) {
+            Answer("bad arguments", CtlExit::BadArguments, parse.text.substr(0, parse.text.find('\n')));
+            continue;
+        }
+        if (command.command == CtlCommand::Session || !command.directory.empty()) {
+            Answer(
+                "bad arguments", CtlExit::BadArguments,
+                "qorvelctl: in a session, neither session nor --dir: the session has its board and folder");
+            continue;
+        }
+        ++commands;
+        const int result = Command(command, board, &input).Run(false);
+        if (result == CtlExit::DriverFault && !StillAnswers(board)) {
+            exitCode = CtlExit::DriverFault;
+            break;
+        }
+        if (interrupted || (command.command == CtlCommand::Sweep && input.Ended())) break;
+    }
+    if (!ReleaseGuarded(board)) exitCode = CtlExit::DriverFault;
+    return exitCode;
+}
+
+// The command line as UTF-8 words: the narrow argv holds only what the
+// system's code page spells.
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> words;
+    if (!wide) {
+        for (int i = 0; i < argc; ++i) words.emplace_back(argv[i]);
+        return words;
+    }
+    for (int i = 0; i < count; ++i) words.push_back(Utf8FromWide(wide[i], wcslen(wide[i])));
+    LocalFree(wide);
+    return words;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::set_terminate(InternalError);
+    std::signal(SIGABRT, OnAbortSignal);
+    SetConsoleCtrlHandler(OnConsoleBreak, TRUE);
+
+    const std::vector<std::string> words = Utf8Arguments(argc, argv);
+    std::vector<const char*> pointers;
+    for (const std::string& word : words) pointers.push_back(word.c_str());
     CtlArguments arguments;
-    const CtlParse parse = ParseCtlArguments(argc, argv, arguments);
+    const CtlParse parse = ParseCtlArguments(static_cast<int>(pointers.size()), pointers.data(), arguments);
     if (parse.exitCode == CtlExit::Done) {
-        Print(OutputStream::Standard, parse.text, Cp1251);
+        Print(OutputStream::Standard, parse.text, Utf8);
         return parse.exitCode;
     }
     if (parse.exitCode == CtlExit::BadArguments) {
-        Print(OutputStream::Error, parse.text, Cp1251);
+        Print(OutputStream::Error, parse.text, Utf8);
         // A script that asked for JSON gets its object, as for every other end.
-        for (int i = 1; i < argc; ++i) {
-            if (std::string(argv[i]) != "--json") continue;
+        for (const std::string& word : words) {
+            if (word != "--json") continue;
             nlohmann::json result = {{"result", "bad arguments"},
                                      {"exit", CtlExit::BadArguments},
-                                     {"message", Utf8From1251(parse.text.substr(0, parse.text.find('\n')))}};
+                                     {"message", parse.text.substr(0, parse.text.find('\n'))}};
             Print(OutputStream::Standard, result.dump() + "\n", Utf8);
             break;
         }
         return parse.exitCode;
     }
-    return Session(arguments).Run();
+    if (arguments.command == CtlCommand::Session) return RunSession(arguments);
+
+    Board board;
+    Command command(arguments, board, nullptr);
+    std::string problem;
+    if (!TakeFolder(arguments, board, problem))
+        return command.Fail(CtlExit::BadArguments, "bad arguments", problem);
+    return command.Run(true);  // released before it reports
 }
