@@ -44,7 +44,7 @@ PACKAGE_FILES = {
     "QorvelGen.exe", "qorvelcfg.exe", "qorvelctl.exe", "QorvelGen.cfg", "README-ru.txt", "README-en.txt",
     "SHA256SUMS.txt",
     "demo/VirtualBoard.dll", "demo/QorvelGen.cfg", "demo/register-demo.cmd", "demo/unregister-demo.cmd",
-    "demo/run-demo.cmd",
+    "demo/run-demo.cmd", "python/qorvel.py", "python/pyproject.toml",
 }
 PROGRAMS = ("QorvelGen.exe", "qorvelcfg.exe", "qorvelctl.exe", "demo/VirtualBoard.dll")
 SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "COMCTL32.DLL", "ADVAPI32.DLL", "MSVCRT.DLL"}
@@ -116,6 +116,14 @@ def windows_lines(data, what):
     check(b"\n" in data and data.endswith(b"\r\n"), "%s does not end with CR LF" % what)
     check(data.count(b"\n") == data.count(b"\r\n") and data.count(b"\r") == data.count(b"\r\n"),
           "%s has line ends other than CR LF" % what)
+
+
+def check_python_package(files, version):
+    """The Python package says the zip's version, and its module compiles."""
+    check('version = "%s"' % version in files["python/pyproject.toml"].decode(), "pyproject.toml's version")
+    module = files["python/qorvel.py"].decode()
+    check('__version__ = "%s"' % version in module, "qorvel.py's __version__")
+    compile(module, "qorvel.py", "exec")
 
 
 def check_texts(files, version, arch):
@@ -244,6 +252,7 @@ def contents(args, checks):
     checks.run(base + " files", check_file_list, names)
     checks.run(base + " SHA256SUMS.txt", check_checksums, files)
     checks.run(base + " texts", check_texts, files, version, args.arch)
+    checks.run(base + " Python package", check_python_package, files, version)
 
     scratch = os.path.join(os.path.abspath(args.build), "check-" + args.arch)
     shutil.rmtree(scratch, ignore_errors=True)
