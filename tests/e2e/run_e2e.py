@@ -203,7 +203,9 @@ class Rig:
             blocks = written_blocks(entries)
             if self.reference is None or not blocks:
                 continue
-            path = os.path.join(self.reference, name, "board.log")
+            # Where the same case left its log there (beside its folder for a
+            # folder whose name the board cannot open a log in).
+            path = os.path.join(self.reference, os.path.relpath(run.log_path, self.work))
             check(os.path.exists(path), "%s: no reference log %s" % (name, path))
             theirs = written_blocks(read_log(path))
             check(len(blocks) == len(theirs), "%s: %d blocks written, %d in %s" % (name, len(blocks), len(theirs),

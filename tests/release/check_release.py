@@ -47,7 +47,10 @@ PACKAGE_FILES = {
     "demo/run-demo.cmd", "python/qorvel.py", "python/pyproject.toml",
 }
 PROGRAMS = ("QorvelGen.exe", "qorvelcfg.exe", "qorvelctl.exe", "demo/VirtualBoard.dll")
-SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "COMCTL32.DLL", "ADVAPI32.DLL", "MSVCRT.DLL"}
+# Every Windows has these; qorvelctl reads WAV files through WINMM's RIFF calls
+# and its wide command line through SHELL32.
+SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "COMCTL32.DLL", "ADVAPI32.DLL", "MSVCRT.DLL",
+               "WINMM.DLL", "SHELL32.DLL"}
 CONFIG_KEYS = ("DeviceName", "Device", "HelpPreDelay", "HelpPostDelay", "ADCRange", "DACRange", "FreqSIN")
 # Texts a user must find in both guides exactly as the program shows them.
 GUIDE_TEXTS = (e2e.MSG_PROPERTIES, e2e.MSG_NOT_CONNECTED, e2e.MSG_GONE,
