@@ -97,14 +97,18 @@ exit /b %CODE%
 
 rem The number of characters of DLL, into DLL_LENGTH: one character taken off
 rem at a time (a substring of a delayed "!...!" variable is not read by every
-rem cmd; a quoted "%...%" one is, whatever the path holds).
+rem cmd; a quoted "%...%" one is, whatever the path holds). Some cmd
+rem implementations give a one-character string back whole for its tail, so
+rem a tail that equals the string ends the count too.
 :length
 set "S=%DLL%"
 set "DLL_LENGTH=0"
 :length_next
 if not defined S exit /b 0
-set "S=%S:~1%"
 set /a DLL_LENGTH+=1
+set "TAIL=%S:~1%"
+if "%TAIL%"=="%S%" exit /b 0
+set "S=%TAIL%"
 goto length_next
 
 rem "net session" answers only an administrator; where the Server service is
