@@ -14,8 +14,13 @@
         view changes, the other zip's registration stays), run-demo.cmd of
         each (the panel with the virtual board, F2 and Esc by real keys,
         exit 0, the demo's QorvelGen.sav), with --refusal run-demo.cmd where
-        it cannot enter its folder (no program started), unregister-demo.cmd
-        of each.
+        it cannot enter its folder (no program started), run-demo.cmd with a
+        QorvelGen.cfg of another board (none started), unregister-demo.cmd
+        of each; then register-demo.cmd where the DLL's path is too long
+        (nothing registered), and the keys above VirtualBoard that
+        unregister-demo.cmd removes (the ones it created, only while empty).
+        No script started by cmd /c waits for a key; each says its messages
+        in Russian too.
         Needs the Wine rig up, as for the end-to-end tests, on a Wine that
         runs every zip's programs.
 
@@ -135,7 +140,7 @@ def check_texts(files, version, arch):
         check(data.startswith(BOM), "%s has no UTF-8 byte-order mark" % name)
         windows_lines(data, name)
         text = data[len(BOM):].decode("utf-8")
-        check("@" not in text, "%s holds an unreplaced @VARIABLE@" % name)
+        check(not re.search(r"@[A-Za-z_]+@", text), "%s holds an unreplaced @VARIABLE@" % name)
     for name in ("README-ru.txt", "README-en.txt"):
         text = files[name][len(BOM):].decode("utf-8")
         missing = [t for t in GUIDE_TEXTS + ("QorvelGen " + version,) if t not in text]
@@ -143,13 +148,40 @@ def check_texts(files, version, arch):
     for name in ("demo/register-demo.cmd", "demo/unregister-demo.cmd", "demo/run-demo.cmd"):
         data = files[name]
         check(not data.startswith(BOM), "%s starts with a byte-order mark, which cmd runs as a command" % name)
-        data.decode("ascii")
+        check_russian_lines(data.decode("cp866"), name)
         windows_lines(data, name)
         check(not re.search(rb"@[A-Za-z_]+@", data), "%s holds an unreplaced @VARIABLE@" % name)
     # Each zip's demo registers its driver in the view its own program reads.
     view = {"win32": b"32", "win64": b"64"}[arch]
     for name in ("demo/register-demo.cmd", "demo/unregister-demo.cmd"):
         check(b'set "VIEW=' + view + b'"' in files[name], "%s does not work on the %s-bit view" % (name, view))
+
+
+def check_russian_lines(text, name):
+    """cmd reads a script's line in the console's code page when it runs it:
+    every line with Russian letters (code page 866) is an echo that runs
+    after "call :ru" has switched the console to 866 and before "call :en"
+    switches it back, and none stands inside a parenthesised block, which
+    cmd reads whole before anything in it runs. Every message has its
+    Russian lines."""
+    switched, depth, russian, messages = False, 0, 0, 0
+    for number, line in enumerate(text.splitlines(), 1):
+        stripped = line.strip()
+        if stripped == "call :ru":
+            switched = True
+            messages += 1
+        elif stripped == "call :en":
+            switched = False
+        if any(ord(c) > 127 for c in line):
+            check(switched and depth == 0 and stripped.startswith("echo "),
+                  "%s:%d: Russian text cmd would read in another code page: %r" % (name, number, line))
+            check(any("\u0400" <= c <= "\u04ff" for c in line), "%s:%d: not Russian: %r" % (name, number, line))
+            russian += 1
+        if not stripped.lower().startswith(("rem ", "echo ")):
+            bare = re.sub(r'"[^"]*"', "", line)
+            depth += bare.count("(") - bare.count(")")
+    check(not switched, "%s ends in code page 866" % name)
+    check(russian >= messages > 0, "%s: %d messages, %d Russian lines" % (name, messages, russian))
 
 
 def show(qorvelcfg, folder):
@@ -323,12 +355,34 @@ class DemoRun(e2e.Run):
             return f.read().decode("cp866", "replace")
 
 
-def run_script(unpacked, name):
-    """demo\\NAME run from the unpacked zip's folder, as from a command prompt there."""
+def run_script(unpacked, name, russian=None, code=0):
+    """demo\\NAME run from the unpacked zip's folder, as from a command prompt
+    there (cmd /c, so it must never wait for a key). Wine's cmd writes what it
+    echoes into a pipe in the ANSI code page (1251 in the rig), where the
+    console would show the script's code page 866: the Russian line RUSSIAN
+    is looked for in that."""
     result = wine("cmd", "/c", "demo\\" + name, cwd=unpacked)
     text = result.stdout.decode("cp866", "replace").strip()
-    check(result.returncode == 0, "%s: exit %d, %r" % (name, result.returncode, text))
+    check(result.returncode == code, "%s: exit %d, not %d: %r" % (name, result.returncode, code, text))
+    check("press a key" not in text, "%s waited for a key, started by cmd /c: %r" % (name, text))
+    if russian:
+        echoed = result.stdout.decode("cp1251", "replace")
+        check(russian in echoed, "%s did not say %r: %r" % (name, russian, echoed))
     return text
+
+
+def reg(*args):
+    return wine("reg", *args).returncode
+
+
+def key_exists(key, view):
+    return reg("query", key, "/reg:" + view) == 0
+
+
+def value_of(key, name, view):
+    result = wine("reg", "query", key, "/v", name, "/reg:" + view)
+    match = re.search(name + r"\s+REG_SZ\s+(.+?)\r?$", result.stdout.decode("cp866"), re.M)
+    return match.group(1) if result.returncode == 0 and match else None
 
 
 def demo(args, checks):
@@ -356,10 +410,9 @@ def demo(args, checks):
     def register(arch, before):
         def step():
             check(views() == before, "before: %r, not %r" % (views(), before))
-            text = run_script(unpacked[arch], "register-demo.cmd")
+            run_script(unpacked[arch], "register-demo.cmd", russian="VirtualBoard зарегистрирована")
             after = dict(before, **{view_of[arch]: dll(arch)})
             check(views() == after, "registered %r, not %r" % (views(), after))
-            check("press a key" not in text, "it waited for a key after success: %r" % text)
             return after
         return step
 
@@ -426,8 +479,85 @@ def demo(args, checks):
             text = run.text()
             check(code != 0, "exit code %d" % code)
             check(run.log() == [], "the board was reached: %r" % run.log()[:2])
-            check("cannot make this script's folder the working directory" in text and "press a key" in text,
-                  "output %r" % text)
+            check("cannot make this script's folder the working directory" in text, "output %r" % text)
+            # Started by cmd /c, not from Explorer: it ends without waiting.
+            check("press a key" not in text, "it waited for a key: %r" % text)
+        return step
+
+    def other_board(arch):
+        """With the main QorvelGen.cfg copied into demo\\ (it selects QorvelE,
+        the rig's stand-in for a real board), or DeviceName edited there,
+        run-demo.cmd must not start the program."""
+        def step():
+            demo_cfg = os.path.join(unpacked[arch], "demo", "QorvelGen.cfg")
+            shutil.copy(demo_cfg, demo_cfg + ".kept")
+            try:
+                for name, source in (("main-cfg", os.path.join(unpacked[arch], "QorvelGen.cfg")),
+                                     ("edited", None)):
+                    if source:
+                        shutil.copy(source, demo_cfg)
+                    else:
+                        # Only a comment names the demo's board now.
+                        with open(demo_cfg, "wb") as f:
+                            f.write(b'; DeviceName = "VirtualBoard"\r\nDeviceName = "VirtualBoard2"\r\n')
+                    run = DemoRun(rig, "demo-other-board-%s-%s" % (name, arch), unpacked[arch], "demo\\run-demo.cmd")
+                    try:
+                        code = run.start().wait_exit(20)
+                    finally:
+                        run.stop()
+                    rig.runs.clear()
+                    text = run.text()
+                    check(code != 0, "%s: exit code %d" % (name, code))
+                    check(run.log() == [], "%s: the board was reached: %r" % (name, run.log()[:2]))
+                    check("does not select the virtual board" in text and "press a key" not in text,
+                          "%s: output %r" % (name, text))
+            finally:
+                shutil.move(demo_cfg + ".kept", demo_cfg)
+        return step
+
+    def long_path(arch):
+        """A DLL path of more than 255 characters, which the program cannot
+        read: register-demo.cmd says so and registers nothing. The path is
+        256 characters, the script's own 257, so that cmd still runs it."""
+        def step():
+            before = views()
+            base = os.path.join(work, "long")
+            os.makedirs(base, exist_ok=True)
+            shown = len(windows_path(base))
+            folder = os.path.join(base, "f" * (234 - shown - 1))
+            check(len(windows_path(folder)) == 234, "the folder is %r" % windows_path(folder))
+            subprocess.run(["unzip", "-q", zips[arch], "demo/*", "-d", folder], check=True, timeout=60)
+            text = run_script(folder, "register-demo.cmd", russian="читает не больше 255", code=1)
+            check("is 256 characters long" in text and "at most 255" in text, "output %r" % text)
+            check(views() == before, "registered %r, not %r" % (views(), before))
+        return step
+
+    def prune(arch):
+        """unregister-demo.cmd removes the empty keys that register-demo.cmd
+        created above VirtualBoard, and never a key that holds anything else:
+        on a PC without the board's driver the whole chain goes; with a
+        driver registered meanwhile, its keys stay."""
+        def step():
+            view = view_of[arch]
+            top, parent = "HKLM\\SOFTWARE\\Brackwell", "HKLM\\SOFTWARE\\Brackwell\\Drivers\\1.0"
+            board = parent + "\\QorvelE"
+            driver = value_of(board, "path", view)
+            check(driver, "the rig's QorvelE is not registered in the %s-bit view" % view)
+            try:
+                check(reg("delete", top, "/f", "/reg:" + view) == 0, "could not clear %s" % top)
+                run_script(unpacked[arch], "register-demo.cmd")
+                check(value_of(DEMO_KEY, "createdAbove", view) == "3", "createdAbove %r" %
+                      value_of(DEMO_KEY, "createdAbove", view))
+                run_script(unpacked[arch], "unregister-demo.cmd", russian="VirtualBoard удалена")
+                check(not key_exists(top, view), "%s left behind" % top)
+                run_script(unpacked[arch], "register-demo.cmd")
+                check(reg("add", board, "/v", "path", "/t", "REG_SZ", "/d", driver, "/f", "/reg:" + view) == 0,
+                      "could not register QorvelE")
+                run_script(unpacked[arch], "unregister-demo.cmd")
+                check(not key_exists(DEMO_KEY, view), "VirtualBoard left behind")
+                check(value_of(board, "path", view) == driver, "QorvelE's key went with the demo's")
+            finally:
+                reg("add", board, "/v", "path", "/t", "REG_SZ", "/d", driver or "", "/f", "/reg:" + view)
         return step
 
     def unregister(arch, before):
@@ -450,9 +580,13 @@ def demo(args, checks):
     if args.refusal:
         checks.run("%s demo: run-demo.cmd refuses a folder it cannot enter" % os.path.basename(zips[order[0]]),
                    refuse(order[0]))
+    first = os.path.basename(zips[order[0]])
+    checks.run("%s demo: run-demo.cmd refuses a QorvelGen.cfg of another board" % first, other_board(order[0]))
     for arch in order:
         step = unregister(arch, dict(state))
         checks.run("%s demo: unregister-demo.cmd" % os.path.basename(zips[arch]), lambda: state.update(step()))
+    checks.run("%s demo: register-demo.cmd refuses a path of more than 255 characters" % first, long_path(order[0]))
+    checks.run("%s demo: unregister-demo.cmd removes the empty keys it created, no other" % first, prune(order[0]))
 
 
 def main():
