@@ -42,6 +42,7 @@ import sys
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import run_e2e as e2e  # noqa: E402
+from check_release import Checks  # noqa: E402
 
 GUIDES = ("README-ru.txt", "README-en.txt")
 PROMPT = re.compile(r"^\s*(PS )?C:\\QorvelGen(\\demo)?> (.*)$")
@@ -56,26 +57,6 @@ PANEL_COMMANDS = ("run-demo.cmd",)
 MARK = "##guide-check"
 # cmd reads a batch file in the console's (OEM) code page: 866 in the rig.
 BATCH_CODE_PAGE = "cp866"
-
-
-class Checks:
-    def __init__(self):
-        self.passed = self.failed = 0
-
-    def run(self, name, function, *args):
-        try:
-            function(*args)
-        except Exception as error:  # one failed check must not hide the others
-            self.failed += 1
-            print("FAIL %s: %s" % (name, error))
-        else:
-            self.passed += 1
-            print("ok   %s" % name)
-        sys.stdout.flush()
-
-    def summary(self):
-        print("guides: %d passed, %d failed" % (self.passed, self.failed))
-        return 0 if self.failed == 0 and self.passed > 0 else 1
 
 
 check = e2e.check
@@ -344,7 +325,7 @@ def main():
     work = os.path.abspath(args.work)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    checks = Checks()
+    checks = Checks("guides")
     unpacked = fresh_folder(os.path.abspath(args.zip), work, "help", False)
     tools = {}
     checks.run("the tools' --help", lambda: tools.update(help_of(unpacked)))

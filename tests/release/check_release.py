@@ -69,7 +69,11 @@ OBJDUMP, OBJCOPY, WINDRES = ("x86_64-w64-mingw32-" + tool for tool in ("objdump"
 
 
 class Checks:
-    def __init__(self):
+    """Named checks, each run whatever the ones before did; the summary line
+    is "LABEL: N passed, N failed"."""
+
+    def __init__(self, label="release"):
+        self.label = label
         self.passed = self.failed = 0
 
     def run(self, name, function, *args):
@@ -84,7 +88,7 @@ class Checks:
         sys.stdout.flush()
 
     def summary(self):
-        print("release: %d passed, %d failed" % (self.passed, self.failed))
+        print("%s: %d passed, %d failed" % (self.label, self.passed, self.failed))
         return 0 if self.failed == 0 and self.passed > 0 else 1
 
 
