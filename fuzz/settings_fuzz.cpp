@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "settings/SettingsReader.h"
+#include "settings/Utf8Text.h"
 
 namespace {
 
@@ -40,7 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SettingsReader reader(bytes, size);
     Require(reader.Loaded() == (size > 0 && size <= static_cast<size_t>(MaxSettingsSize)));
     if (!reader.Loaded()) return 0;
-    Require(reader.Length() == static_cast<int32_t>(size) && reader.Text()[size] == '\0');
+    // A UTF-8 file is read as its 1251 form, never longer; any other as it stands.
+    const bool utf8 = IsUtf8Text(bytes, static_cast<int32_t>(size));
+    Require(reader.Length() <= static_cast<int32_t>(size) && reader.Text()[reader.Length()] == '\0');
+    Require(utf8 || reader.Length() == static_cast<int32_t>(size));
 
     for (const std::string& key : KeysFrom(bytes, size)) {
         char text[16];
