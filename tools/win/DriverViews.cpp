@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <new>
 #include <cstdio>
 #include <vector>
 
@@ -35,7 +36,16 @@ void ReadDriverFile(const std::wstring& path, DriverView& view) {
     else if (static_cast<unsigned long long>(size.QuadPart) > MaxDriverFileSize)
         view.file = FileState::TooLarge;
     else {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
+        // A 32-bit tool may find no room for tens of megabytes: the file is
+        // then unreadable, not the end of the tool.
+        try {
+            bytes.resize(static_cast<size_t>(size.QuadPart));
+        } catch (const std::bad_alloc&) {
+            CloseHandle(file);
+            view.file = FileState::Unreadable;
+            view.fileError = ERROR_NOT_ENOUGH_MEMORY;
+            return;
+        }
         size_t done = 0;
         while (done < bytes.size()) {
             DWORD got = 0;
