@@ -354,6 +354,18 @@ class DemoRun(e2e.Run):
                                         stdin=subprocess.DEVNULL, stdout=self.output, stderr=subprocess.STDOUT)
         return self
 
+    def refused(self, what):
+        """Runs the script where it must refuse to start the program: it ends
+        with a code other than 0, the board never reached. Its output."""
+        try:
+            code = self.start().wait_exit(20)
+        finally:
+            self.stop()
+        self.rig.runs.clear()
+        check(code != 0, "%sexit code %d" % (what, code))
+        check(self.log() == [], "%sthe board was reached: %r" % (what, self.log()[:2]))
+        return self.text()
+
     def text(self):
         with open(os.path.join(self.dir, "wine.log"), "rb") as f:
             return f.read().decode("cp866", "replace")
@@ -475,14 +487,7 @@ def demo(args, checks):
             # spelled out here.
             run.cwd, run.command = cwd, "Z:" + os.path.join(deep, "demo", "run-demo.cmd").replace("/", "\\")
             check(len(run.command) > 260, "the path is only %d characters" % len(run.command))
-            try:
-                code = run.start().wait_exit(20)
-            finally:
-                run.stop()
-            rig.runs.clear()
-            text = run.text()
-            check(code != 0, "exit code %d" % code)
-            check(run.log() == [], "the board was reached: %r" % run.log()[:2])
+            text = run.refused("")
             check("cannot make this script's folder the working directory" in text, "output %r" % text)
             # Started by cmd /c, not from Explorer: it ends without waiting.
             check("press a key" not in text, "it waited for a key: %r" % text)
@@ -505,14 +510,7 @@ def demo(args, checks):
                         with open(demo_cfg, "wb") as f:
                             f.write(b'; DeviceName = "VirtualBoard"\r\nDeviceName = "VirtualBoard2"\r\n')
                     run = DemoRun(rig, "demo-other-board-%s-%s" % (name, arch), unpacked[arch], "demo\\run-demo.cmd")
-                    try:
-                        code = run.start().wait_exit(20)
-                    finally:
-                        run.stop()
-                    rig.runs.clear()
-                    text = run.text()
-                    check(code != 0, "%s: exit code %d" % (name, code))
-                    check(run.log() == [], "%s: the board was reached: %r" % (name, run.log()[:2]))
+                    text = run.refused(name + ": ")
                     check("does not select the virtual board" in text and "press a key" not in text,
                           "%s: output %r" % (name, text))
             finally:
