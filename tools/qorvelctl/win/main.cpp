@@ -266,6 +266,7 @@ private:
     bool DrawPreview(double dacRange, int& exitCode);
     void TakeChosenValues();
     void ApplyRate();
+    void RateLine(const std::string& after = "");
     bool Reload(bool write, int& exitCode);
     bool WriteAndRun(int& exitCode);
     bool Sweep(int& exitCode);
@@ -279,6 +280,7 @@ private:
     InputLines* input;              // a session's, for a sweep to see its end
     std::optional<FileBlock> file;  // load's and preview's FILE
     std::optional<CtlBlock> planned;
+    std::optional<SweepPlan> sweepPlan;  // sweep's, made before anything is sent
     nlohmann::json summary;
     std::string printed;
 };
@@ -369,8 +371,11 @@ void Command::ApplyRate() {
     ApplySamplingFrequency(record, record.samplingFrequency);
     summary["rateRequested"] = record.FreqIndex;
     summary["rate"] = record.samplingFrequency;
-    printed.clear();  // the line of the rate that plays comes last
-    Line("rate    " + OneLine(FrequencyDisplay(record.samplingFrequency)));
+}
+
+// The rate in effect, as the panel's display shows it.
+void Command::RateLine(const std::string& after) {
+    Line("rate    " + OneLine(FrequencyDisplay(record.samplingFrequency)) + after);
 }
 
 bool Command::Reload(bool write, int& exitCode) {
@@ -390,6 +395,7 @@ bool Command::WriteAndRun(int& exitCode) {
     }
     ApplyRate();
     if (!Reload(false, exitCode)) return false;
+    RateLine();
     record.lastPlayed = planned;
     if (!planned->fromFile) record.waves[0] = planned->waves[0], record.waves[1] = planned->waves[1];
     ReportChannels(*planned);
@@ -491,12 +497,7 @@ CtlBlock Command::BlockInTheBoard() const {
 // then stop and run), so both channels follow and keep their phase.
 bool Command::Sweep(int& exitCode) {
     const CtlBlock& block = *planned;
-    const int named = options.sweep.channel - 1;
-    const SweepPlan plan = PlanSweep(options.sweep, block.Periods(named));
-    if (!plan.problem.empty()) {
-        exitCode = Fail(CtlExit::BadArguments, "bad arguments", plan.problem + "; nothing was sent\n");
-        return false;
-    }
+    const SweepPlan& plan = *sweepPlan;
     // Sleeps of a millisecond, not of the system's default tick.
     timeBeginPeriod(1);
     struct EndPeriod {
@@ -547,9 +548,7 @@ bool Command::Sweep(int& exitCode) {
     // What plays now is what the next command starts from.
     record.FreqIndex = std::clamp(static_cast<int32_t>(record.samplingFrequency + 0.5), MinSamplingFrequency,
                                   MaxSamplingFrequency);
-    printed.clear();
-    Line("rate    " + OneLine(FrequencyDisplay(record.samplingFrequency)) + " after " + std::to_string(done) +
-         " steps" + (outcome[0] == 'i' ? ", interrupted" : ""));
+    RateLine(" after " + std::to_string(done) + " steps" + (outcome[0] == 'i' ? ", interrupted" : ""));
     ReportChannels(block);
     return true;
 }
@@ -578,15 +577,15 @@ int Command::Run(bool attach) {
     if (options.command == CtlCommand::Sweep) {
         // The sweep's rates follow from the periods of the block in the board.
         planned = BlockInTheBoard();
-        const SweepPlan plan = PlanSweep(options.sweep, planned->Periods(options.sweep.channel - 1));
-        if (!plan.problem.empty())
-            return Fail(CtlExit::BadArguments, "bad arguments", plan.problem + "; nothing was sent\n");
+        sweepPlan = PlanSweep(options.sweep, planned->Periods(options.sweep.channel - 1));
+        if (const std::string& problem = sweepPlan->problem; !problem.empty())
+            return Fail(CtlExit::BadArguments, "bad arguments", problem + "; nothing was sent\n");
     }
     if (preview) {
         record.samplingFrequency = planned->rate;
         record.DACRange = knownRange > 0 ? knownRange : DefaultRangeVolts;
         summary["rate"] = record.samplingFrequency;
-        Line("rate    " + OneLine(FrequencyDisplay(record.samplingFrequency)));
+        RateLine();
         ReportChannels(*planned);
         Line("preview " + options.picture);
         return Finish(CtlExit::Done, "done");
@@ -639,6 +638,7 @@ int Command::Run(bool attach) {
         // The frequency slider moved: with the Start box clear the board
         // stops; ticked, it runs the block in it at the rate in effect.
         ApplyRate();
+        RateLine();
         summary["run"] = options.run;
         if (options.run) {
             if (!Reload(false, exitCode)) return exitCode;
@@ -651,6 +651,7 @@ int Command::Run(bool attach) {
     case CtlCommand::Stop:
         // The Start box cleared: the controls applied, and the stop.
         ApplyRate();
+        RateLine();
         StopGenerator(record);
         Line("stopped");
         break;
@@ -659,6 +660,7 @@ int Command::Run(bool attach) {
         // and run with the Start box ticked), then the switch, which the
         // board takes in a second.
         ApplyRate();
+        RateLine();
         if (options.run) {
             if (!Reload(false, exitCode)) return exitCode;
         } else {
